@@ -1,0 +1,30 @@
+# Vidlark Web Video Encoder: set-up, build, run and test.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build run test bench clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display is available: start 'make run' from a desktop session (or under xvfb-run)."; \
+	  exit 1; \
+	fi
+	@$(BUILD)/appdir/vidlark-encoder
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build, run and test the
+# program. The package list lives here and nowhere else.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake make
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  ffmpeg
+  fonts-dejavu-core fonts-liberation
+  xvfb xauth imagemagick
+  desktop-file-utils libxml2-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "These packages are missing: ${missing[*]}"
+  echo "Install them with:"
+  echo "  sudo apt-get install ${missing[*]}"
+  exit 1
+fi

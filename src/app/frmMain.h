@@ -1,0 +1,159 @@
+#pragma once
+// The main window. Its controls hold the encode settings; the handlers of
+// each subsystem live in that subsystem's folder (frmMain_*.cpp).
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class CaptionLabel;
+class LinkLabel;
+class Forms;
+class RuntimeError;
+
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit frmMain(Forms &forms, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    Forms &forms() const { return m_forms; }
+
+    // Start-up: refuses a second instance, shows the window, fills the
+    // lists, loads the watermark dialog, shows the splash, applies a
+    // command-line profile. Returns false when the program is ending.
+    bool Form_Load();
+
+    // --- Controls (names as the users' documentation knows them) ---
+    QGroupBox *Frame1 = nullptr;
+    QPushButton *cmdInput = nullptr;
+    CaptionLabel *lblInput = nullptr;
+    QPushButton *cmdOutDir = nullptr;
+    CaptionLabel *lblOutDir = nullptr;
+    QCheckBox *chkLockLocation = nullptr;
+    QLabel *lblOutputFormat = nullptr;
+    QCheckBox *chkFLV = nullptr;
+    QCheckBox *chkMp4 = nullptr;
+    QCheckBox *chkWebm = nullptr;
+    std::array<QLabel *, 3> lblOutputFileName{};
+    QLineEdit *txtOutFileFLV = nullptr;
+    QLineEdit *txtOutFileMp4 = nullptr;
+    QLineEdit *txtOutFileWebm = nullptr;
+
+    QGroupBox *Frame2 = nullptr;
+    QLabel *lblVideoRate = nullptr;
+    QComboBox *cmbVideoBitrate = nullptr;
+    QLabel *lblVideoKbps = nullptr;
+    QLabel *lblVideoFramerate = nullptr;
+    QComboBox *cmbVideoFrameRate = nullptr;
+    QLabel *lblVideoFps = nullptr;
+    QRadioButton *optVideoWindowOriginal = nullptr;
+    QRadioButton *optVideoWindowResize = nullptr;
+    QComboBox *cmbVideoWindow = nullptr;
+    QCheckBox *chkWatermark = nullptr;
+    QPushButton *cmdWMOptions = nullptr;
+    QCheckBox *chkGrabStillImage = nullptr;
+    QLineEdit *txtFrameMinute = nullptr;
+    QLabel *lblFrameTimeDot = nullptr;
+    QLineEdit *txtFrameSecond = nullptr;
+
+    QGroupBox *Frame3 = nullptr;
+    QLabel *lblAudioBitrate = nullptr;
+    QComboBox *cmbAudioBitrate = nullptr;
+    QLabel *lblAudioKbps = nullptr;
+    QLabel *lblAudioSamplerate = nullptr;
+    QComboBox *cmbAudioSamplerate = nullptr;
+    QLabel *lblAudioHz = nullptr;
+
+    QPushButton *cmdEncode = nullptr;
+    QPushButton *cmdClose = nullptr;
+    QLineEdit *txtApp = nullptr;
+    LinkLabel *lblLink = nullptr;
+    LinkLabel *imgFBLike = nullptr;
+
+    QMenu *mnuFile = nullptr;
+    QAction *mnuSaveProfile = nullptr;
+    QAction *mnuLoadProfile = nullptr;
+    QAction *mnuExit = nullptr;
+    QMenu *mnuTools = nullptr;
+    QAction *mnuMakeMp4Streamable = nullptr;
+    QMenu *mnuEdit = nullptr;
+    QAction *mnuVideoWindowSizes = nullptr;
+    QAction *mnuVideoRates = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuDocumentation = nullptr;
+    QAction *mnuSupport = nullptr;
+    QAction *mnuAbout = nullptr;
+
+    // --- Start-up and closing (app/frmMain.cpp) ---
+    void cmdClose_Click();
+    void mnuExit_Click();
+    void LoadVideoWindowSizes();
+    void LoadVideoBitrates();
+    void mnuAbout_Click();
+    void mnuDocumentation_Click();
+    void mnuSupport_Click();
+    void lblLink_Click();
+    void imgFBLike_Click();
+
+    // --- Source and output selection (app/frmMain_selection.cpp) ---
+    void cmdInput_Click();
+    void SetOutputFileNames();
+    void cmdOutDir_Click();
+    void cmbVideoWindow_Click();
+    // Key filters of the time fields: set key to 0 to discard it.
+    void txtFrameMinute_KeyPress(int &keyAscii);
+    void txtFrameSecond_KeyPress(int &keyAscii);
+    QStringList strSourceNameParts;
+
+    // --- Watermark reactions (watermark/frmMain_watermark.cpp) ---
+    void chkWatermark_Click();
+    void cmdWMOptions_Click();
+
+    // --- Encoding (encode/frmMain_encode.cpp) ---
+    void cmdEncode_Click();
+
+    // --- Profiles and list editors (settings/frmMain_settings.cpp) ---
+    void mnuSaveProfile_Click();
+    void mnuLoadProfile_Click();
+    void LoadProfile(const QString &path);
+    void mnuVideoRates_Click();
+    void mnuVideoWindowSizes_Click();
+    // Start-up step 13: the profile named on the command line.
+    void applyCommandLineProfile();
+    QString strCommandArg;
+    int intProfileLine = 0;
+
+    // --- Tools (mp4fix/frmMain_mp4fix.cpp) ---
+    void mnuMakeMp4Streamable_Click();
+
+    // Shows the failure report and ends the program (start-up and list loads).
+    void failureReport(const RuntimeError &error);
+    // Whether the close question is asked; false while the program ends.
+    bool closing() const { return m_ended; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectReactions();
+    // Form_QueryUnload: true when the window may close.
+    bool Form_QueryUnload();
+    void loadList(QComboBox *list, const QString &relativePath);
+    void endProgram();
+
+    Forms &m_forms;
+    bool m_ended = false;
+};

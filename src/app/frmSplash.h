@@ -1,0 +1,27 @@
+#pragma once
+#include <QDialog>
+
+class QLabel;
+class QTimer;
+
+// Borderless picture shown for a fixed time during start-up; clicks and keys
+// do not shorten it.
+class frmSplash : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmSplash(int milliseconds = 2000, QWidget *parent = nullptr);
+
+    QTimer *tmrSplash = nullptr;
+    QLabel *imgSplash = nullptr;
+
+    void reject() override {}
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void tmrSplash_Timer();
+    bool m_done = false;
+};

@@ -1,0 +1,69 @@
+#include "app/textfiles.h"
+
+#include "app/runtimeerror.h"
+
+#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace textfiles {
+
+QByteArray readBytes(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw RuntimeError(info.absoluteDir().exists() ? rt::FileNotFound : rt::PathNotFound);
+    if (info.isDir())
+        throw RuntimeError(rt::PathFileAccessError);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw fileError(file.error(), path, false);
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw fileError(file.error(), path, false);
+    return bytes;
+}
+
+QStringList splitLines(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QString &line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    return lines;
+}
+
+QList<QByteArray> splitLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray &line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    return lines;
+}
+
+QStringList readLines(const QString &path)
+{
+    return splitLines(QString::fromUtf8(readBytes(path)));
+}
+
+void writeBytesAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw fileError(file.error(), path, true);
+    if (file.write(bytes) != bytes.size()) {
+        const auto error = file.error();
+        file.cancelWriting();
+        throw fileError(error, path, true);
+    }
+    if (!file.commit())
+        throw fileError(file.error(), path, true);
+}
+
+} // namespace textfiles

@@ -1,0 +1,86 @@
+#pragma once
+// Small widget helpers shared by the windows: check-box values as the
+// program stores them (0, 1, 2), option buttons that can all be cleared,
+// labels that mirror their caption into their tooltip, and link controls.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QFont>
+#include <QString>
+
+namespace ui {
+
+// 0 unchecked, 1 checked, 2 greyed.
+int checkValue(const QCheckBox *box);
+void setCheckValue(QCheckBox *box, int value);
+
+// Sets an option button; clearing the selected one leaves its group with no
+// selection, which profiles may ask for.
+void setOption(QAbstractButton *button, bool selected);
+
+// Text colour of a widget as a 0x00BBGGRR value, and setting it.
+quint32 foreColor(const QWidget *widget);
+void setForeColor(QWidget *widget, quint32 color);
+
+// Tooltip " " + text + " " for every control that has a caption.
+QString tipFor(const QString &caption);
+
+// Gives a control its tooltip and tells the accessibility stack its caption
+// and description.
+void describe(QWidget *widget, const QString &tooltip, const QString &accessibleName = QString());
+
+} // namespace ui
+
+// A label whose caption is set through setCaption(); the change signal runs
+// the window's reaction, and with mirrorTooltip the tooltip follows the
+// caption with one blank on each side.
+class CaptionLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit CaptionLabel(QWidget *parent = nullptr, bool mirrorTooltip = false);
+    void setCaption(const QString &caption);
+    QString caption() const { return text(); }
+
+signals:
+    void captionChanged(const QString &caption);
+
+private:
+    bool m_mirror;
+};
+
+// A label or picture that opens something when clicked: link pointer,
+// keyboard focus, Enter/Space activate it, and an accessible name.
+class LinkLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit LinkLabel(QWidget *parent = nullptr);
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+// A hidden text box that also holds a colour, as the watermark colour does:
+// its text is the colour code, its text colour the colour value.
+class ColorTextBox : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit ColorTextBox(QWidget *parent = nullptr);
+    quint32 foreColor() const { return m_color; }
+    void setForeColor(quint32 color);
+
+private:
+    quint32 m_color = 0;
+};
+
+namespace ui {
+// Tahoma 9 pt where installed, the desktop's sans-serif otherwise.
+QFont standardFont(double pointSize = 9.0);
+} // namespace ui

@@ -1,0 +1,58 @@
+#include "app/ui_forms.h"
+
+#include "app/frmMain.h"
+#include "process/frmProgress.h"
+#include "watermark/frmWatermarkOptions.h"
+
+#include <QCoreApplication>
+
+Forms::Forms(IPrompts &prompts, const QString &appFolder)
+    : m_prompts(prompts), m_appFolder(appFolder)
+{
+    while (m_appFolder.size() > 1 && m_appFolder.endsWith(QLatin1Char('/')))
+        m_appFolder.chop(1);
+    endProgram = [] { QCoreApplication::exit(0); };
+}
+
+Forms::~Forms()
+{
+    delete m_progress.data();
+    delete m_watermark.data();
+}
+
+frmProgress &Forms::progress()
+{
+    if (!m_progress)
+        m_progress = new frmProgress(*this);
+    return *m_progress;
+}
+
+void Forms::unloadProgress()
+{
+    if (m_progress) {
+        m_progress->hide();
+        m_progress->deleteLater();
+        m_progress = nullptr;
+    }
+}
+
+void Forms::showProgressModal()
+{
+    progress().showModal();
+}
+
+frmWatermarkOptions &Forms::watermarkOptions()
+{
+    if (!m_watermark)
+        m_watermark = new frmWatermarkOptions(*this);
+    return *m_watermark;
+}
+
+void Forms::unloadWatermarkOptions()
+{
+    if (m_watermark) {
+        m_watermark->hide();
+        m_watermark->deleteLater();
+        m_watermark = nullptr;
+    }
+}
