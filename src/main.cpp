@@ -1,5 +1,6 @@
 // Vidlark Web Video Encoder: start-up of the program.
 #include "app/frmMain.h"
+#include "app/loggingprompts.h"
 #include "app/ui_forms.h"
 #include "app/ui_qtprompts.h"
 
@@ -40,10 +41,17 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(icon);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QtPrompts prompts;
+    // Unattended runs (scripts, our tests of the binary) log their prompts
+    // instead of showing them.
+    std::unique_ptr<IPrompts> prompts;
+    const QString promptLog = qEnvironmentVariable("VIDLARK_PROMPT_LOG");
+    if (promptLog.isEmpty())
+        prompts = std::make_unique<QtPrompts>();
+    else
+        prompts = std::make_unique<LoggingPrompts>(promptLog, qEnvironmentVariableIntValue("VIDLARK_PROMPT_ANSWER"));
     // The application folder is the folder of the program binary, resolved
     // through links.
-    Forms forms(prompts, QApplication::applicationDirPath());
+    Forms forms(*prompts, QApplication::applicationDirPath());
     forms.arguments = QApplication::arguments().mid(1);
 
     QLockFile lock(lockPath());

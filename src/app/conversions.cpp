@@ -3,6 +3,7 @@
 #include "app/runtimeerror.h"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 
 namespace conv {
@@ -50,10 +51,18 @@ double CDbl(const QString &text)
             && c != QLatin1Char('-') && c != QLatin1Char('e') && c != QLatin1Char('E'))
             throw RuntimeError(rt::TypeMismatch);
     }
-    bool ok = false;
-    const double value = s.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        throw RuntimeError(ok ? rt::Overflow : rt::TypeMismatch);
+    // from_chars reads the C notation whatever the user's locale is.
+    QByteArray latin = s.toLatin1();
+    if (latin.startsWith('+'))
+        latin.remove(0, 1);
+    double value = 0;
+    const char *begin = latin.constData();
+    const char *end = begin + latin.size();
+    const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range)
+        throw RuntimeError(rt::Overflow);
+    if (ec != std::errc() || ptr != end)
+        throw RuntimeError(rt::TypeMismatch);
     return value;
 }
 

@@ -6,11 +6,19 @@
 
 #include <QCoreApplication>
 
+// The artwork lives in the widgets library's resources; a static library has
+// to register them itself.
+static void initResources()
+{
+    Q_INIT_RESOURCE(vidlark);
+}
+
 Forms::Forms(IPrompts &prompts, const QString &appFolder)
     : m_prompts(prompts), m_appFolder(appFolder)
 {
     while (m_appFolder.size() > 1 && m_appFolder.endsWith(QLatin1Char('/')))
         m_appFolder.chop(1);
+    initResources();
     endProgram = [] { QCoreApplication::exit(0); };
 }
 
