@@ -28,6 +28,16 @@ Forms::~Forms()
     delete m_watermark.data();
 }
 
+frmMain *Forms::main() const
+{
+    return m_main.data();
+}
+
+void Forms::setMain(frmMain *window)
+{
+    m_main = window;
+}
+
 frmProgress &Forms::progress()
 {
     if (!m_progress)

@@ -25,8 +25,8 @@ public:
     // The folder that holds the program; no trailing "/".
     const QString &appFolder() const { return m_appFolder; }
 
-    frmMain *main() const { return m_main; }
-    void setMain(frmMain *window) { m_main = window; }
+    frmMain *main() const;
+    void setMain(frmMain *window);
 
     // The progress window: created on first reference, kept between runs,
     // dropped by a confirmed cancel (unloadProgress).
