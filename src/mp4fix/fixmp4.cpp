@@ -1,0 +1,81 @@
+#include "mp4fix/fixmp4.h"
+
+#include "app/mdlMain.h"
+#include "app/runtimeerror.h"
+#include "process/cmdline.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace mp4fix {
+
+FixNames deriveNames(const QString &source)
+{
+    if (source.size() < 4)
+        throw RuntimeError(rt::InvalidProcedureCall);
+    FixNames names;
+    names.source = source;
+    names.fixed = source.left(source.size() - 4) + QStringLiteral("-fixed.mp4");
+    names.work = names.fixed + QStringLiteral(".tmp");
+    return names;
+}
+
+QString faststartCommand(const QString &appFolder, const FixNames &names)
+{
+    return cmdline::quoteIfNeeded(mdlMain::GetShortPath(appFolder)) + QStringLiteral("/ma ")
+        + cmdline::quoteArgument(names.work) + QLatin1Char(' ') + cmdline::quoteArgument(names.fixed);
+}
+
+QString copyToWorkFile(const FixNames &names)
+{
+    const QFileInfo source(names.source);
+    if (!source.exists())
+        return QStringLiteral("the file is gone");
+    if (!source.isFile())
+        return QStringLiteral("it is not a file");
+    QFileInfo work(names.work);
+    if (work.exists() || work.isSymLink()) {
+        if (work.isDir() && !work.isSymLink())
+            return QStringLiteral("a folder has the name of the working copy");
+        if (!QFile::remove(names.work))
+            return QStringLiteral("the working copy left from an earlier run cannot be replaced");
+    }
+    QFile in(names.source);
+    if (!in.open(QIODevice::ReadOnly))
+        return in.errorString();
+    QFile out(names.work);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return out.errorString();
+    QByteArray buffer;
+    while (!in.atEnd()) {
+        buffer = in.read(1 << 20);
+        if (buffer.isEmpty() && in.error() != QFileDevice::NoError)
+            break;
+        if (out.write(buffer) != buffer.size()) {
+            const QString why = out.errorString();
+            out.close();
+            QFile::remove(names.work);
+            return why;
+        }
+    }
+    if (in.error() != QFileDevice::NoError) {
+        const QString why = in.errorString();
+        out.close();
+        QFile::remove(names.work);
+        return why;
+    }
+    if (!out.flush()) {
+        const QString why = out.errorString();
+        out.close();
+        QFile::remove(names.work);
+        return why;
+    }
+    out.close();
+    if (out.error() != QFileDevice::NoError) {
+        QFile::remove(names.work);
+        return out.errorString();
+    }
+    return QString();
+}
+
+} // namespace mp4fix

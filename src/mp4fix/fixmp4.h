@@ -1,0 +1,26 @@
+#pragma once
+// Rules of the "Make Mp4 Streamable" tool: the names derived from the chosen
+// file and the faststart command.
+#include <QString>
+
+namespace mp4fix {
+
+struct FixNames {
+    QString source; // S: the chosen file, only ever read
+    QString fixed;  // F: S less its last four characters + "-fixed.mp4"
+    QString work;   // W: F + ".tmp", the copy the tool reads
+};
+
+// The extension is removed by length, not by looking for a dot
+// ("clip.m4v" -> "clip-fixed.mp4"). A path shorter than four characters
+// throws RuntimeError 5.
+FixNames deriveNames(const QString &source);
+
+// <application folder>/ma "W" "F", the folder quoted only when it needs it.
+QString faststartCommand(const QString &appFolder, const FixNames &names);
+
+// Copies S to W, replacing a W left from an earlier run. Returns an empty
+// text on success, otherwise why it failed; a failed copy leaves no W.
+QString copyToWorkFile(const FixNames &names);
+
+} // namespace mp4fix

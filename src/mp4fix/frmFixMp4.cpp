@@ -1,0 +1,116 @@
+#include "mp4fix/frmFixMp4.h"
+
+#include "app/mdlMain.h"
+#include "app/prompts.h"
+#include "app/runtimeerror.h"
+#include "app/ui_controls.h"
+#include "app/ui_forms.h"
+#include "mp4fix/fixmp4.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+frmFixMp4::frmFixMp4(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(forms)
+{
+    setObjectName(QStringLiteral("frmFixMp4"));
+    setWindowTitle(QStringLiteral("Make Mp4 Streamable"));
+    setFont(ui::standardFont());
+
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    cmdInput = new QPushButton(QStringLiteral("&Select Mp4..."), Frame1);
+    cmdInput->setObjectName(QStringLiteral("cmdInput"));
+    ui::describe(cmdInput, QStringLiteral(" Select the Mp4 file "));
+    lblMp4Path = new CaptionLabel(Frame1, true);
+    lblMp4Path->setObjectName(QStringLiteral("lblMp4Path"));
+    lblMp4Path->setMinimumWidth(380);
+    lblMp4Path->setAccessibleDescription(QStringLiteral("Mp4 file"));
+    lblMp4Path->setStyleSheet(
+        QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));
+    auto *row = new QHBoxLayout(Frame1);
+    row->addWidget(cmdInput);
+    row->addWidget(lblMp4Path, 1);
+
+    cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    ui::describe(cmdExit, QStringLiteral(" Close this window "));
+    cmdMakeStreamable = new QPushButton(QStringLiteral("&Make Streamable"), this);
+    cmdMakeStreamable->setObjectName(QStringLiteral("cmdMakeStreamable"));
+    ui::describe(cmdMakeStreamable, QStringLiteral(" Make Mp4 streamable "));
+    cmdMakeStreamable->setDefault(true);
+    txtApp = new QLineEdit(this);
+    txtApp->setObjectName(QStringLiteral("txtApp"));
+    txtApp->hide();
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdExit);
+    buttons->addWidget(cmdMakeStreamable);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Frame1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(cmdInput, &QPushButton::clicked, this, &frmFixMp4::cmdInput_Click);
+    connect(cmdMakeStreamable, &QPushButton::clicked, this, &frmFixMp4::cmdMakeStreamable_Click);
+    // Esc rejects the dialog, which closes it like Exit.
+    connect(cmdExit, &QPushButton::clicked, this, &frmFixMp4::cmdExit_Click);
+}
+
+void frmFixMp4::cmdInput_Click()
+{
+    const std::optional<QString> chosen = m_forms.prompts().openFile(
+        QStringLiteral("Select Mp4 File"), QStringLiteral("Mp4 Video File|*.mp4;.m4v;f4v"), false);
+    if (chosen && !chosen->isEmpty())
+        lblMp4Path->setCaption(*chosen);
+}
+
+void frmFixMp4::cmdMakeStreamable_Click()
+{
+    IPrompts &prompts = m_forms.prompts();
+    if (lblMp4Path->caption().isEmpty()) {
+        cmdInput_Click();
+        return;
+    }
+    mp4fix::FixNames names;
+    try {
+        names = mp4fix::deriveNames(lblMp4Path->caption());
+    } catch (const RuntimeError &e) {
+        showGeneralError(prompts, e);
+        return;
+    }
+
+    // The tool never runs without its working copy; the source is only read.
+    const QString why = mp4fix::copyToWorkFile(names);
+    if (!why.isEmpty()) {
+        prompts.error(QStringLiteral("Mp4 COULD NOT BE COPIED TO ") + names.work + QStringLiteral(" (") + why
+                      + QStringLiteral(")."));
+        return;
+    }
+
+    txtApp->clear();
+    txtApp->setText(mp4fix::faststartCommand(m_forms.appFolder(), names));
+    mdlMain::strCommandLine = txtApp->text();
+    m_forms.showProgressModal();
+    txtApp->clear();
+
+    if (QFileInfo::exists(names.work) && !QFile::remove(names.work))
+        prompts.error(QStringLiteral("Mp4 WORKING COPY COULD NOT BE DELETED: ") + names.work);
+
+    if (QFileInfo(names.fixed).isFile()) {
+        prompts.notice(QStringLiteral("Mp4 MADE STREAMABLE BY FIXING MOOV ATOM."), QStringLiteral(" Message"));
+        prompts.showInFileManager(names.source);
+    } else {
+        prompts.notice(QStringLiteral("Mp4 IS ALREADY STREAMABLE."), QStringLiteral(" Message"));
+    }
+}
+
+void frmFixMp4::cmdExit_Click()
+{
+    accept();
+}
