@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -100,7 +101,7 @@ private slots:
         QCOMPARE(deriveNames("/v/CLIP.MP4").fixed, QStringLiteral("/v/CLIP-fixed.mp4"));
         QCOMPARE(deriveNames("/v/a.b.f4v").fixed, QStringLiteral("/v/a.b-fixed.mp4"));
         // By length, not by the dot.
-        QCOMPARE(deriveNames("/v/movie").fixed, QStringLiteral("/v/mo-fixed.mp4"));
+        QCOMPARE(deriveNames("/v/movie").fixed, QStringLiteral("/v/m-fixed.mp4"));
         QCOMPARE(mp4fix::faststartCommand("/opt/vidlark", deriveNames("/v/clip.mp4")),
                  QStringLiteral("/opt/vidlark/ma \"/v/clip-fixed.mp4.tmp\" \"/v/clip-fixed.mp4\""));
         QCOMPARE(mp4fix::faststartCommand(QDir::tempPath(), deriveNames("/v/clip.mp4")).left(QDir::tempPath().size() + 4),
