@@ -1,0 +1,91 @@
+#pragma once
+// The rules of an encode request that need no window: the checks before
+// anything runs, the judgement of each output, and the faststart step's
+// temporary file.
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace encode {
+
+// What the checks read from the main window.
+struct RequestState {
+    QString source;       // lblInput
+    QString outDir;       // lblOutDir, ending in "/"
+    int flv = 0;          // chkFLV value (0, 1, 2)
+    int mp4 = 0;          // chkMp4
+    int webm = 0;         // chkWebm
+    QString flvName;      // txtOutFileFLV
+    QString mp4Name;      // txtOutFileMp4
+    QString webmName;     // txtOutFileWebm
+    int stillImage = 0;   // chkGrabStillImage
+    QString minute;       // txtFrameMinute
+    QString second;       // txtFrameSecond
+};
+
+enum class Style { Error, Notice };
+enum class Reaction { OpenSource, OpenOutputFolder, Focus, FocusSelectAll };
+enum class Target { None, chkFLV, txtOutFileFLV, txtOutFileMp4, txtOutFileWebm, txtFrameMinute, txtFrameSecond };
+
+struct Failure {
+    QString message;
+    Style style = Style::Error;
+    Reaction reaction = Reaction::Focus;
+    Target target = Target::None;
+};
+
+// Runs the checks in their order and returns the first that fails, or
+// nothing when the request may go on. overwrite(question) asks the user and
+// returns true for Yes; it is called once per existing output, FLV first.
+// An output that is the source file itself is refused before its question.
+// A minute or second text that is not a number throws RuntimeError 13, a
+// number beyond 16 bits 6; with no still image the texts are not read.
+std::optional<Failure> validate(const RequestState &state,
+                                const std::function<bool(const QString &question)> &overwrite);
+
+// True when two paths name the same file: the same device and inode, or
+// the same canonical path.
+bool isSameFile(const QString &a, const QString &b);
+
+// What stood at a path before a run, to tell a new output from an old file
+// that the run left alone.
+struct FileSnapshot {
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
+    static FileSnapshot of(const QString &path);
+    bool operator==(const FileSnapshot &other) const = default;
+};
+
+enum class Outcome { Cancelled, NoOutput, TooSmall, Made };
+
+// A size in bytes rounded to whole MiB, halves to even, is 0: at most
+// 524,288 bytes.
+bool isTooSmall(qint64 bytes);
+
+// The outcome of an encoder run from the cancel flag and the file at the
+// output path; a file exactly as it stood before the run counts as none.
+Outcome judgeOutput(bool cancelled, const QString &path, const FileSnapshot &before);
+
+// Renames the MP4 output to its ".temp" name, replacing a ".temp" left by an
+// interrupted run. Throws RuntimeError when the rename fails.
+void moveToTemp(const QString &mp4Path, const QString &tempPath);
+
+// After the faststart run: when the tool wrote the output and did not fail,
+// deletes the ".temp" file and returns true. Otherwise removes whatever the
+// tool left at the output path, puts the ".temp" file back under the output
+// name and returns false, so the encoded MP4 is never lost.
+bool settleFaststart(const QString &mp4Path, const QString &tempPath, std::optional<int> toolStatus);
+
+// The watermark picture copy to delete at the end of a request: the plain
+// file <appFolder>/<name>, or nothing when the name is empty, names a folder
+// or a link, or reaches outside the application folder.
+QString pictureCopyToDelete(const QString &appFolder, const QString &imageName);
+
+// "FILE(S) ENCODED - <folder>\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?"
+QString finalQuestion(const QString &outDir);
+
+} // namespace encode
