@@ -1,0 +1,197 @@
+#include "settings/profile.h"
+
+#include "app/conversions.h"
+#include "app/runtimeerror.h"
+#include "settings/windows1252.h"
+
+namespace profile {
+
+namespace {
+
+QByteArray shifted(const QByteArray &text, const QByteArray &key, int direction)
+{
+    if (key.isEmpty())
+        return text;
+    const qsizetype keyLength = key.size();
+    QByteArray out(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // Position i + 1 counted from 1 takes key position ((i + 1) mod L) + 1,
+        // which is index (i + 1) mod L counted from 0.
+        const int k = static_cast<unsigned char>(key.at((i + 1) % keyLength));
+        const int c = static_cast<unsigned char>(text.at(i));
+        out[i] = char((c + direction * k + 256) % 256);
+    }
+    return out;
+}
+
+QString describeCharacter(const QString &text, qsizetype position)
+{
+    // Keep a surrogate pair together so the user sees the real character.
+    if (text.at(position).isHighSurrogate() && position + 1 < text.size()
+        && text.at(position + 1).isLowSurrogate())
+        return text.mid(position, 2);
+    return text.mid(position, 1);
+}
+
+} // namespace
+
+QByteArray EncryptText(const QByteArray &text, const QByteArray &key)
+{
+    return shifted(text, key, +1);
+}
+
+QByteArray DecryptText(const QByteArray &text, const QByteArray &key)
+{
+    return shifted(text, key, -1);
+}
+
+QString settingName(int line)
+{
+    switch (line) {
+    case Signature: return QStringLiteral("SIGNATURE");
+    case FLV: return QStringLiteral("FLV OUTPUT");
+    case Mp4: return QStringLiteral("MP4 OUTPUT");
+    case Webm: return QStringLiteral("WEBM OUTPUT");
+    case KeepWindowSize: return QStringLiteral("KEEP ORIGINAL VIDEO WINDOW SIZE");
+    case ResizeWindow: return QStringLiteral("RESIZE VIDEO WINDOW");
+    case WindowSize: return QStringLiteral("VIDEO WINDOW SIZE");
+    case VideoBitrate: return QStringLiteral("VIDEO BITRATE");
+    case VideoFrameRate: return QStringLiteral("VIDEO FRAMERATE");
+    case Watermark: return QStringLiteral("WATERMARK OUTPUT VIDEO");
+    case GrabStillImage: return QStringLiteral("GRAB STILL IMAGE");
+    case StillMinute: return QStringLiteral("STILL IMAGE MINUTE");
+    case StillSecond: return QStringLiteral("STILL IMAGE SECOND");
+    case TextWatermark: return QStringLiteral("TEXT WATERMARK");
+    case ImageWatermark: return QStringLiteral("IMAGE WATERMARK");
+    case TopLeft: return QStringLiteral("WATERMARK AT TOP LEFT");
+    case TopRight: return QStringLiteral("WATERMARK AT TOP RIGHT");
+    case BottomLeft: return QStringLiteral("WATERMARK AT BOTTOM LEFT");
+    case BottomRight: return QStringLiteral("WATERMARK AT BOTTOM RIGHT");
+    case WatermarkText: return QStringLiteral("WATERMARK TEXT");
+    case FontName: return QStringLiteral("WATERMARK FONT");
+    case FontFile: return QStringLiteral("WATERMARK FONT FILE");
+    case FontSize: return QStringLiteral("WATERMARK FONT SIZE");
+    case FontColorText: return QStringLiteral("WATERMARK FONT COLOR CODE");
+    case FontColor: return QStringLiteral("WATERMARK FONT COLOR");
+    case Transparency: return QStringLiteral("WATERMARK TRANSPARENCY");
+    case ImagePath: return QStringLiteral("WATERMARK IMAGE PATH");
+    case AudioBitrate: return QStringLiteral("AUDIO BITRATE");
+    case AudioSamplerate: return QStringLiteral("AUDIO SAMPLERATE");
+    default: return QStringLiteral("LINE ") + QString::number(line);
+    }
+}
+
+Refusal::Refusal(int line, Reason reason, const QString &character, qsizetype position)
+    : std::runtime_error("value cannot be stored in a profile"),
+      m_line(line),
+      m_reason(reason),
+      m_character(character),
+      m_position(position)
+{
+}
+
+QString Refusal::text() const
+{
+    // Only the fixed parts are upper-cased; the character is shown as typed.
+    const QString head = QStringLiteral("PROFILE NOT SAVED! THE ") + settingName(m_line) + QStringLiteral(" HOLDS \"")
+        + m_character + QLatin1Char('"');
+    if (m_reason == NotInCodePage)
+        return head + QStringLiteral(", WHICH A PROFILE CANNOT STORE.");
+    return head + QStringLiteral(" AT POSITION ") + QString::number(m_position + 1)
+        + QStringLiteral(", WHERE A PROFILE CANNOT STORE IT.");
+}
+
+QByteArray encodeProfile(const Values &values)
+{
+    const QByteArray key(cipherKey);
+    QByteArray file;
+    for (int line = 0; line < lineCount; ++line) {
+        const QString &value = values[size_t(line)];
+        const qsizetype bad = windows1252::firstUnencodable(value);
+        if (bad >= 0)
+            throw Refusal(line, Refusal::NotInCodePage, describeCharacter(value, bad), bad);
+        const QByteArray enciphered = EncryptText(*windows1252::encode(value), key);
+        for (qsizetype i = 0; i < enciphered.size(); ++i) {
+            if (enciphered.at(i) == '\r' || enciphered.at(i) == '\n')
+                throw Refusal(line, Refusal::LineBreak, value.mid(i, 1), i);
+        }
+        file += enciphered;
+        file += "\r\n";
+    }
+    return file;
+}
+
+QStringList decodeProfile(const QByteArray &bytes)
+{
+    const QByteArray key(cipherKey);
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const char c = bytes.at(i);
+        if (c == '\r' || c == '\n') {
+            lines.append(windows1252::decode(DecryptText(bytes.mid(start, i - start), key)));
+            i += (c == '\r' && i + 1 < n && bytes.at(i + 1) == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < n)
+        lines.append(windows1252::decode(DecryptText(bytes.mid(start), key)));
+    return lines;
+}
+
+QString checkStateText(int state)
+{
+    return QString::number(state);
+}
+
+QString optionText(bool selected)
+{
+    return conv::boolText(selected);
+}
+
+QString listIndexText(int index)
+{
+    return QString::number(index);
+}
+
+QString colorText(quint32 color)
+{
+    return QString::number(static_cast<qint32>(color));
+}
+
+int checkState(const QString &text)
+{
+    const int state = conv::CInt(text);
+    if (state < 0 || state > 2)
+        throw RuntimeError(rt::InvalidPropertyValue);
+    return state;
+}
+
+bool optionState(const QString &text)
+{
+    return conv::CBool(text);
+}
+
+int listIndex(const QString &text, int count)
+{
+    const int index = conv::CInt(text);
+    if (index < -1 || index >= count)
+        throw RuntimeError(rt::InvalidPropertyValue);
+    return index;
+}
+
+quint32 colorValue(const QString &text)
+{
+    const qint32 value = conv::CLng(text);
+    // A colour of the form 0x00BBGGRR; anything else is no colour a text
+    // can take.
+    if (value < 0 || value > 0xFFFFFF)
+        throw RuntimeError(rt::InvalidPropertyValue);
+    return quint32(value);
+}
+
+} // namespace profile

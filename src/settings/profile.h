@@ -1,0 +1,109 @@
+#pragma once
+// Profile files (".vlp"): 29 lines, each the enciphered Windows-1252 form of
+// one plain value, ended by CR LF. Line 0 is the signature "vdlkenc", lines 1
+// to 28 the settings in the order of ProfileLine. The window gathers the
+// plain values from its controls and applies them back; this file turns them
+// into bytes and back, and decides which values are acceptable.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <stdexcept>
+
+namespace profile {
+
+// The fixed key every line is enciphered with.
+inline constexpr char cipherKey[] = "zephyrcount";
+// Plain text of line 0.
+inline constexpr char signature[] = "vdlkenc";
+inline constexpr int lineCount = 29;
+
+// Byte i (counted from 1) pairs with key byte (i mod L) + 1: the first byte
+// with the key's second, the L-th with its first. Sums and differences wrap
+// at 256; the output is as long as the input. An empty key leaves the text
+// as it is.
+QByteArray EncryptText(const QByteArray &text, const QByteArray &key);
+QByteArray DecryptText(const QByteArray &text, const QByteArray &key);
+
+enum ProfileLine : int {
+    Signature = 0,
+    FLV,                // check-box state
+    Mp4,                // check-box state
+    Webm,               // check-box state
+    KeepWindowSize,     // option state
+    ResizeWindow,       // option state
+    WindowSize,         // list index
+    VideoBitrate,       // list index
+    VideoFrameRate,     // list index
+    Watermark,          // check-box state
+    GrabStillImage,     // check-box state
+    StillMinute,        // text
+    StillSecond,        // text
+    TextWatermark,      // option state
+    ImageWatermark,     // option state
+    TopLeft,            // option state
+    TopRight,           // option state
+    BottomLeft,         // option state
+    BottomRight,        // option state
+    WatermarkText,      // text
+    FontName,           // list index
+    FontFile,           // list index
+    FontSize,           // list index
+    FontColorText,      // text
+    FontColor,          // colour
+    Transparency,       // text
+    ImagePath,          // text
+    AudioBitrate,       // list index
+    AudioSamplerate,    // list index
+};
+
+// The setting a line holds, as messages name it ("WATERMARK TEXT").
+QString settingName(int line);
+
+// Plain values of a whole profile; [Signature] is the signature.
+using Values = std::array<QString, lineCount>;
+
+// A value the file format cannot carry: a character Windows-1252 has no code
+// for, or one that enciphers to CR or LF at its place and so would split its
+// line and shift every setting after it.
+class Refusal : public std::runtime_error
+{
+public:
+    enum Reason { NotInCodePage, LineBreak };
+    Refusal(int line, Reason reason, const QString &character, qsizetype position);
+
+    int line() const { return m_line; }
+    Reason reason() const { return m_reason; }
+    // The message shown to the user; it names the setting and the character.
+    QString text() const;
+
+private:
+    int m_line;
+    Reason m_reason;
+    QString m_character;
+    qsizetype m_position;
+};
+
+// The file's bytes for the plain values. Throws Refusal for the first value
+// (in line order) that cannot be stored.
+QByteArray encodeProfile(const Values &values);
+
+// Deciphered plain lines of a file, as many as it holds. A CR LF, a lone CR
+// and a lone LF each end a line; a final line end starts no new line.
+QStringList decodeProfile(const QByteArray &bytes);
+
+// Plain forms of the values, for saving.
+QString checkStateText(int state);
+QString optionText(bool selected);
+QString listIndexText(int index);
+QString colorText(quint32 color);
+
+// Plain forms read back. Each throws RuntimeError: 13 for text that is no
+// number (or truth value), 6 for a number beyond its type, 380 for a value
+// the control does not take.
+int checkState(const QString &text);            // 0, 1 or 2
+bool optionState(const QString &text);           // "True"/"False" or a number
+int listIndex(const QString &text, int count);   // -1 up to count - 1
+quint32 colorValue(const QString &text);         // 0x00BBGGRR
+
+} // namespace profile
