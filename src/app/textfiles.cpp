@@ -57,7 +57,10 @@ void writeBytesAtomically(const QString &path, const QByteArray &bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw fileError(file.error(), path, true);
-    if (file.write(bytes) != bytes.size()) {
+    // Flush before committing: commit() does not look at a failure of its
+    // own final flush (a full disk, a file size limit) and would rename a
+    // truncated file over the old one.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const auto error = file.error();
         file.cancelWriting();
         throw fileError(error, path, true);
