@@ -1,0 +1,58 @@
+#include "settings/frmVideoBitrates.h"
+
+#include "app/ui_controls.h"
+#include "app/ui_forms.h"
+#include "settings/listfiles.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+frmVideoBitrates::frmVideoBitrates(Forms &forms, QWidget *parent)
+    : frmListEditor(forms, parent, listfiles::bitratesPath(forms.appFolder()), QStringLiteral("Video Bitrates"))
+{
+    setObjectName(QStringLiteral("frmVideoBitrates"));
+    lblVideoBitrates = new QLabel(QStringLiteral("Video Bitrates in Kbps:"), Frame1);
+    lblVideoBitrates->setObjectName(QStringLiteral("lblVideoBitrates"));
+    txtVideoBitrates = new QPlainTextEdit(Frame1);
+    txtVideoBitrates->setObjectName(QStringLiteral("txtVideoBitrates"));
+    ui::describe(txtVideoBitrates, QStringLiteral(" List of available video bitrates "),
+                 QStringLiteral("Video Bitrates in Kbps"));
+    lblInformation = new QLabel(
+        QStringLiteral("Video bitrates are available on the software. You can edit them or add new bitrate values. "
+                       "Remember if you are not sure about video bitrates, it is suggested not to alter these."),
+        Frame1);
+    lblInformation->setObjectName(QStringLiteral("lblInformation"));
+    placeControls(lblVideoBitrates, txtVideoBitrates, lblInformation);
+    txtVideoBitrates->installEventFilter(this);
+    Form_Load();
+}
+
+void frmVideoBitrates::txtVideoBitrates_KeyPress(int &keyAscii)
+{
+    if (!listfiles::bitrateKeyAllowed(keyAscii))
+        keyAscii = 0;
+}
+
+bool frmVideoBitrates::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtVideoBitrates && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        // Keys that type nothing (arrows, Tab, Delete, Home) are no
+        // characters and pass; every typed character goes through the filter.
+        int keyAscii = 0;
+        if (key->key() == Qt::Key_Backspace)
+            keyAscii = 8;
+        else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            keyAscii = 13;
+        else if (text.isEmpty())
+            return false;
+        else
+            keyAscii = text.at(0).unicode();
+        txtVideoBitrates_KeyPress(keyAscii);
+        return keyAscii == 0;
+    }
+    return frmListEditor::eventFilter(watched, event);
+}
