@@ -1,5 +1,20 @@
 #include "app/frmMain.h"
 
-// Watermark reactions of the main window: not built yet.
-void frmMain::chkWatermark_Click() {}
-void frmMain::cmdWMOptions_Click() {}
+#include "app/ui_forms.h"
+#include "watermark/frmWatermarkOptions.h"
+
+#include <QLineEdit>
+
+// Checking or clearing the box opens the dialog while no watermark has been
+// saved yet, so a ticked box always comes with a filter text to use.
+void frmMain::chkWatermark_Click()
+{
+    frmWatermarkOptions &options = m_forms.watermarkOptions();
+    if (options.txtWMString->text().isEmpty())
+        options.showModal();
+}
+
+void frmMain::cmdWMOptions_Click()
+{
+    m_forms.watermarkOptions().showModal();
+}
