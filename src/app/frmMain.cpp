@@ -328,6 +328,8 @@ void frmMain::connectReactions()
         if (index >= 0)
             cmbVideoWindow_Click();
     });
+    // Picking the entry already shown changes no index but is still a choice.
+    connect(cmbVideoWindow, &QComboBox::activated, this, [this] { cmbVideoWindow_Click(); });
     txtFrameMinute->installEventFilter(this);
     txtFrameSecond->installEventFilter(this);
 
@@ -350,6 +352,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         // Keys that type nothing (arrows, Tab, Delete) are not characters and
         // pass; every typed character goes through the filter.
         if (text.isEmpty() && key->key() != Qt::Key_Backspace)
+            return false;
+        // Tab moves the focus on; it is not typed into the field.
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
             return false;
         int keyAscii = key->key() == Qt::Key_Backspace ? 8 : text.at(0).unicode();
         if (watched == txtFrameMinute)

@@ -1,0 +1,363 @@
+// Step 1 of the main window: source, output folder and output names; and the
+// window-size and time-field reactions of step 2.
+#include "app/frmMain.h"
+#include "app/mdlMain.h"
+#include "app/runtimeerror.h"
+#include "app/selection.h"
+#include "app/ui_controls.h"
+#include "app/ui_forms.h"
+#include "support/scriptedprompts.h"
+#include "support/testappdir.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+struct Program {
+    ScriptedPrompts prompts;
+    TestAppDir dir;
+    Forms forms{prompts, dir.path()};
+    std::unique_ptr<frmMain> window;
+    Program()
+    {
+        forms.splashMilliseconds = 10;
+        forms.endProgram = [] {};
+        window = std::make_unique<frmMain>(forms);
+    }
+
+    // Chooses a source through "&Source Video...".
+    void chooseSource(const QString &path)
+    {
+        prompts.expectOpenFile(path, QStringLiteral("Source Video to Convert"));
+        window->cmdInput->click();
+    }
+    void chooseFolder(const QString &path)
+    {
+        prompts.expectBrowseFolder(path, QStringLiteral("Select Your Output Folder:"));
+        window->cmdOutDir->click();
+    }
+    QStringList names() const
+    {
+        return {window->txtOutFileFLV->text(), window->txtOutFileMp4->text(), window->txtOutFileWebm->text()};
+    }
+};
+
+QStringList names(const QString &base)
+{
+    return {base + QStringLiteral(".flv"), base + QStringLiteral(".mp4"), base + QStringLiteral(".webm")};
+}
+
+void touch(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+}
+
+} // namespace
+
+class TestSelection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { mdlMain::blnForceExit = false; }
+
+    // --- The rules on their own ---
+
+    void titleAndBase_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<int>("parts");
+        QTest::newRow("one dot") << "/v/clip.avi" << "/v/" << "clip" << 2;
+        QTest::newRow("several dots") << "/v/a.b.c.mov" << "/v/" << "a" << 4;
+        QTest::newRow("no dot") << "/v/clip" << "/v/" << "clip" << 1;
+        QTest::newRow("leading dot") << "/v/.hidden.avi" << "/v/" << "" << 3;
+        QTest::newRow("trailing dot") << "/v/clip." << "/v/" << "clip" << 2;
+        QTest::newRow("dots in folder") << "/v.1/x.y/clip" << "/v.1/x.y/" << "clip" << 1;
+        QTest::newRow("root") << "/clip.avi" << "/" << "clip" << 2;
+    }
+    void titleAndBase()
+    {
+        QFETCH(QString, path);
+        QTEST(selection::folderPart(path), "folder");
+        const QStringList parts = selection::nameParts(selection::fileTitle(path));
+        QTEST(int(parts.size()), "parts");
+        QTEST(selection::baseName(parts), "base");
+        QCOMPARE(selection::folderPart(path) + selection::fileTitle(path), path);
+    }
+
+    void trailingSlash()
+    {
+        QCOMPARE(selection::withTrailingSlash(QStringLiteral("/data/out")), QStringLiteral("/data/out/"));
+        QCOMPARE(selection::withTrailingSlash(QStringLiteral("/data/out/")), QStringLiteral("/data/out/"));
+        QCOMPARE(selection::withTrailingSlash(QStringLiteral("/")), QStringLiteral("/"));
+        QVERIFY(selection::nameParts(QString()).isEmpty());
+        try {
+            selection::baseName({});
+            QFAIL("no error for an empty title");
+        } catch (const RuntimeError &e) {
+            QCOMPARE(e.number(), rt::SubscriptOutOfRange);
+        }
+    }
+
+    // The same file through a link, a hard link or another spelling; a
+    // different file of the same name is not the source.
+    void sameFileByIdentity()
+    {
+        QTemporaryDir tmp;
+        const QString real = tmp.path() + QStringLiteral("/real/clip.mp4");
+        touch(real);
+        touch(tmp.path() + QStringLiteral("/other/clip.mp4"));
+        QVERIFY(QFile::link(tmp.path() + QStringLiteral("/real"), tmp.path() + QStringLiteral("/link")));
+        QVERIFY(::link(QFile::encodeName(real).constData(),
+                       QFile::encodeName(tmp.path() + QStringLiteral("/real/hard.mp4")).constData())
+                == 0);
+
+        QVERIFY(selection::sameFile(tmp.path() + QStringLiteral("/link/clip.mp4"), real));
+        QVERIFY(selection::sameFile(tmp.path() + QStringLiteral("/real/../real/./clip.mp4"), real));
+        QVERIFY(selection::sameFile(tmp.path() + QStringLiteral("/real/hard.mp4"), real));
+        QVERIFY(!selection::sameFile(tmp.path() + QStringLiteral("/other/clip.mp4"), real));
+        QVERIFY(!selection::sameFile(tmp.path() + QStringLiteral("/real/missing.mp4"), real));
+        QVERIFY(!selection::sameFile(QString(), real));
+
+        QCOMPARE(selection::outputName(tmp.path() + QStringLiteral("/link/"), QStringLiteral("clip.mp4"), real),
+                 QStringLiteral("conv_clip.mp4"));
+        QCOMPARE(selection::outputName(tmp.path() + QStringLiteral("/other/"), QStringLiteral("clip.mp4"), real),
+                 QStringLiteral("clip.mp4"));
+        // Letter case is ignored even where no such file exists.
+        QCOMPARE(selection::outputName(QStringLiteral("/x/v/"), QStringLiteral("clip.flv"), QStringLiteral("/X/V/CLIP.FLV")),
+                 QStringLiteral("conv_clip.flv"));
+        QCOMPARE(selection::outputName(QStringLiteral("/x/v/"), QStringLiteral("clip.flv"), QStringLiteral("/x/w/clip.flv")),
+                 QStringLiteral("clip.flv"));
+    }
+
+    // --- The main window ---
+
+    void sourceSetsFolderAndNames()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        p.chooseSource(QStringLiteral("/home/ann/clips/holiday.2012.avi"));
+        QCOMPARE(w.lblInput->caption(), QStringLiteral("/home/ann/clips/holiday.2012.avi"));
+        QCOMPARE(w.lblInput->toolTip(), QStringLiteral(" /home/ann/clips/holiday.2012.avi "));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/home/ann/clips/"));
+        QCOMPARE(w.lblOutDir->toolTip(), QStringLiteral(" /home/ann/clips/ "));
+        QCOMPARE(p.names(), names(QStringLiteral("holiday")));
+        QCOMPARE(w.strSourceNameParts,
+                 (QStringList{QStringLiteral("holiday"), QStringLiteral("2012"), QStringLiteral("avi")}));
+        QCOMPARE(p.prompts.records().first().text, QStringLiteral("Video Files |*.*"));
+
+        // The names stay editable and are only re-derived by the next source.
+        w.txtOutFileFLV->setText(QStringLiteral("mine.flv"));
+        p.chooseFolder(QStringLiteral("/data/out"));
+        QCOMPARE(w.txtOutFileFLV->text(), QStringLiteral("mine.flv"));
+
+        // Unlocked, the folder follows the next source.
+        p.chooseSource(QStringLiteral("/media/usb/.hidden"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/media/usb/"));
+        QCOMPARE(p.names(), names(QString()));
+        p.chooseSource(QStringLiteral("/clip"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/"));
+        QCOMPARE(w.lblOutDir->toolTip(), QStringLiteral(" / "));
+        QCOMPARE(p.names(), names(QStringLiteral("clip")));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void lockedFolder()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        // Locked while empty: the folder comes from the source.
+        ui::setCheckValue(w.chkLockLocation, 1);
+        p.chooseSource(QStringLiteral("/v/a.b.c.mov"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/v/"));
+        QCOMPARE(p.names(), names(QStringLiteral("a")));
+        // Locked with a folder: the next source keeps it.
+        p.chooseFolder(QStringLiteral("/data/out"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/data/out/"));
+        p.chooseSource(QStringLiteral("/w/clip.mkv"));
+        QCOMPARE(w.lblInput->caption(), QStringLiteral("/w/clip.mkv"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/data/out/"));
+        QCOMPARE(p.names(), names(QStringLiteral("clip")));
+        // Unlocked again, it follows the source.
+        ui::setCheckValue(w.chkLockLocation, 0);
+        p.chooseSource(QStringLiteral("/w/clip.mkv"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/w/"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // Only the output that would be the source gets "conv_"; letter case is
+    // ignored, and a link to the source's folder counts as well.
+    void convPrefix()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        p.chooseSource(QStringLiteral("/X/V/clip.flv"));
+        QCOMPARE(p.names(), (QStringList{QStringLiteral("conv_clip.flv"), QStringLiteral("clip.mp4"),
+                                         QStringLiteral("clip.webm")}));
+        ui::setCheckValue(w.chkLockLocation, 1);
+        p.chooseFolder(QStringLiteral("/x/v"));
+        p.chooseSource(QStringLiteral("/X/V/Clip.MP4"));
+        QCOMPARE(p.names(), (QStringList{QStringLiteral("Clip.flv"), QStringLiteral("conv_Clip.mp4"),
+                                         QStringLiteral("Clip.webm")}));
+
+        QTemporaryDir tmp;
+        const QString real = tmp.path() + QStringLiteral("/real/clip.webm");
+        touch(real);
+        QVERIFY(QFile::link(tmp.path() + QStringLiteral("/real"), tmp.path() + QStringLiteral("/link")));
+        p.chooseFolder(tmp.path() + QStringLiteral("/link"));
+        p.chooseSource(real);
+        QCOMPARE(p.names(), (QStringList{QStringLiteral("clip.flv"), QStringLiteral("clip.mp4"),
+                                         QStringLiteral("conv_clip.webm")}));
+        p.chooseFolder(tmp.path() + QStringLiteral("/real/../real/."));
+        p.chooseSource(real);
+        QCOMPARE(p.names().last(), QStringLiteral("conv_clip.webm"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void cancels()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        // Nothing chosen yet: a cancelled browse keeps the folder empty.
+        p.chooseFolder(QString());
+        QCOMPARE(w.lblOutDir->caption(), QString());
+        p.chooseSource(QStringLiteral("/v/clip.avi"));
+        p.chooseFolder(QStringLiteral("/data/out/"));
+        w.txtOutFileMp4->setText(QStringLiteral("edited.mp4"));
+
+        p.prompts.expectOpenFile(std::nullopt, QStringLiteral("Source Video to Convert"));
+        w.cmdInput->click();
+        p.chooseFolder(QString());
+        QCOMPARE(w.lblInput->caption(), QStringLiteral("/v/clip.avi"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/data/out/"));
+        QCOMPARE(w.txtOutFileMp4->text(), QStringLiteral("edited.mp4"));
+        QVERIFY(p.prompts.messages().isEmpty());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // A failure after the source was taken shows the general error report;
+    // what was set before it stays.
+    void failureKeepsWhatWasSet()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        p.chooseSource(QStringLiteral("/v/clip.avi"));
+        p.prompts.expectOpenFile(QStringLiteral("/w/dir/"), QStringLiteral("Source Video to Convert"));
+        p.prompts.expectMessage(QStringLiteral("ERROR# 9 SUBSCRIPT OUT OF RANGE. PLEASE CONTACT SUPPORT."));
+        w.cmdInput->click();
+        QCOMPARE(p.prompts.records().last().title, QStringLiteral("Error"));
+        QCOMPARE(p.prompts.records().last().icon, MsgIcon::Critical);
+        QCOMPARE(w.lblInput->caption(), QStringLiteral("/w/dir/"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/w/dir/"));
+        QCOMPARE(p.names(), names(QStringLiteral("clip")));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // Choosing a window size selects "Resize to (W x H)", by the user (also
+    // the entry already shown) and from code.
+    void windowSizeSelectsResize()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        QVERIFY(w.optVideoWindowOriginal->isChecked());
+        w.cmbVideoWindow->setCurrentIndex(2);
+        QVERIFY(w.optVideoWindowResize->isChecked());
+        QVERIFY(!w.optVideoWindowOriginal->isChecked());
+
+        w.optVideoWindowOriginal->setChecked(true);
+        w.cmbVideoWindow->setFocus();
+        QTest::keyClick(w.cmbVideoWindow, Qt::Key_Down);
+        QCOMPARE(w.cmbVideoWindow->currentIndex(), 3);
+        QVERIFY(w.optVideoWindowResize->isChecked());
+
+        w.optVideoWindowOriginal->setChecked(true);
+        emit w.cmbVideoWindow->activated(3); // the shown entry picked again
+        QVERIFY(w.optVideoWindowResize->isChecked());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void timeFieldKeys()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        for (QLineEdit *box : {w.txtFrameMinute, w.txtFrameSecond}) {
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClicks(box, QStringLiteral("a -1.x"));
+            QCOMPARE(box->text(), QStringLiteral("1"));
+            QTest::keyClicks(box, QStringLiteral("+,:"));
+            QTest::keyClick(box, Qt::Key_Space);
+            QTest::keyClick(box, Qt::Key_Return);
+            QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(box, QStringLiteral("9"));
+            QCOMPARE(box->text(), QStringLiteral("19"));
+            QTest::keyClick(box, Qt::Key_Backspace);
+            QCOMPARE(box->text(), QStringLiteral("1"));
+            QTest::keyClicks(box, QStringLiteral("234"));
+            QCOMPARE(box->text(), QStringLiteral("12")); // two characters at most
+
+            // Keys that type nothing still move the cursor.
+            QTest::keyClick(box, Qt::Key_Home);
+            QCOMPARE(box->cursorPosition(), 0);
+
+            // Pasted text is not filtered here; the encoder checks it.
+            box->selectAll();
+            QGuiApplication::clipboard()->setText(QStringLiteral("ab"));
+            box->paste();
+            QCOMPARE(box->text(), QStringLiteral("ab"));
+        }
+        // The handlers on their own: digits and Backspace pass, the rest is
+        // dropped.
+        for (int key = 0; key < 256; ++key) {
+            int minute = key;
+            int second = key;
+            w.txtFrameMinute_KeyPress(minute);
+            w.txtFrameSecond_KeyPress(second);
+            const bool kept = (key >= '0' && key <= '9') || key == 8;
+            QCOMPARE(minute, kept ? key : 0);
+            QCOMPARE(second, kept ? key : 0);
+        }
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // Tab still leaves a time field; it is a way out, not a typed character.
+    void tabLeavesTimeField()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        QApplication::setActiveWindow(&w);
+        w.txtFrameMinute->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return w.txtFrameMinute->hasFocus(); }));
+        QTest::keyClick(w.txtFrameMinute, Qt::Key_Tab);
+        QVERIFY(!w.txtFrameMinute->hasFocus());
+        QCOMPARE(w.txtFrameMinute->text(), QStringLiteral("00"));
+    }
+};
+
+QTEST_MAIN(TestSelection)
+#include "tst_selection.moc"
