@@ -409,7 +409,7 @@ bool frmMain::Form_Load()
         {
             frmSplash splash(m_forms.splashMilliseconds, this);
             splash.setCursor(Qt::WaitCursor);
-            splash.exec();
+            splash.showModal();
         }
         unsetCursor();
         if (m_ended)

@@ -1,6 +1,7 @@
 #include "app/frmSplash.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
@@ -31,10 +32,26 @@ frmSplash::frmSplash(int milliseconds, QWidget *parent)
     tmrSplash->start();
 }
 
+void frmSplash::showModal()
+{
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    // The time may be up while the window is still being shown.
+    if (!m_done) {
+        QEventLoop loop;
+        m_loop = &loop;
+        loop.exec(QEventLoop::DialogExec);
+        m_loop = nullptr;
+    }
+    hide();
+}
+
 void frmSplash::tmrSplash_Timer()
 {
     m_done = true;
-    done(QDialog::Accepted);
+    hide();
+    if (m_loop)
+        m_loop->quit();
 }
 
 void frmSplash::closeEvent(QCloseEvent *event)

@@ -3,6 +3,7 @@
 
 class QLabel;
 class QTimer;
+class QEventLoop;
 
 // Borderless picture shown for a fixed time during start-up; clicks and keys
 // do not shorten it.
@@ -16,6 +17,8 @@ public:
     QLabel *imgSplash = nullptr;
 
     void reject() override {}
+    // Shows the splash modally and returns when its time is up.
+    void showModal();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -24,4 +27,5 @@ protected:
 private:
     void tmrSplash_Timer();
     bool m_done = false;
+    QEventLoop *m_loop = nullptr;
 };

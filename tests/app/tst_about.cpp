@@ -27,7 +27,7 @@ private slots:
         });
         QElapsedTimer clock;
         clock.start();
-        splash.exec();
+        splash.showModal();
         QVERIFY2(clock.elapsed() >= 550, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(splash.size(), QSize(353, 200));
         QVERIFY(!splash.imgSplash->pixmap().isNull());

@@ -1,0 +1,409 @@
+// A whole encode request through the main window, with the fake tool as the
+// encoder and as the faststart tool.
+#include "app/frmMain.h"
+#include "app/mdlMain.h"
+#include "app/ui_controls.h"
+#include "app/ui_forms.h"
+#include "process/frmProgress.h"
+#include "support/faketool_log.h"
+#include "support/scriptedprompts.h"
+#include "support/testappdir.h"
+#include "watermark/frmWatermarkOptions.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using mdlMain::vbNo;
+using mdlMain::vbYes;
+
+namespace {
+
+void writeBytes(const QString &path, qint64 size, char fill = 'x')
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(QByteArray(size, fill));
+}
+
+qint64 sizeOf(const QString &path)
+{
+    return QFileInfo(path).size();
+}
+
+} // namespace
+
+class TestEncode : public QObject
+{
+    Q_OBJECT
+
+    struct Program {
+        ScriptedPrompts prompts;
+        TestAppDir dir{TestAppDir::FakeEncoder};
+        QTemporaryDir work;
+        Forms forms{prompts, dir.path()};
+        std::unique_ptr<frmMain> w;
+        QString log, source, out;
+
+        Program()
+        {
+            dir.useFakeFaststart();
+            dir.writeFile("config/configvbr.txt", "300\r\n400\r\n500\r\n600\r\n800\r\n");
+            dir.writeFile("config/configx264v1.txt", "");
+            dir.writeFile("config/configx264v2.txt", "");
+            forms.splashMilliseconds = 1;
+            forms.endProgram = [] {};
+            w = std::make_unique<frmMain>(forms);
+            w->Form_Load();
+            log = work.filePath("tool.log");
+            qputenv("FAKETOOL_LOG", QFile::encodeName(log));
+            qputenv("FAKETOOL_SCRIPT_FFMPEG", "write:600000");
+            qputenv("FAKETOOL_SCRIPT_MA", "copy");
+            QDir().mkpath(work.filePath("src"));
+            QDir().mkpath(work.filePath("out"));
+            source = work.filePath("src/clip.avi");
+            writeBytes(source, 1000, 's');
+            out = work.filePath("out") + "/";
+            w->lblInput->setCaption(source);
+            w->lblOutDir->setCaption(out);
+            w->txtOutFileFLV->setText("clip.flv");
+            w->txtOutFileMp4->setText("clip.mp4");
+            w->txtOutFileWebm->setText("clip.webm");
+        }
+        ~Program()
+        {
+            qunsetenv("FAKETOOL_LOG");
+            qunsetenv("FAKETOOL_SCRIPT_FFMPEG");
+            qunsetenv("FAKETOOL_SCRIPT_MA");
+        }
+        QList<QStringList> runs() const { return readFakeToolLog(log); }
+        QString tool(const QString &name) const { return dir.path() + "/" + name; }
+        // Presses Cancel in the progress window once the run is under way.
+        void cancelSoon(int answer = vbYes)
+        {
+            prompts.expectMessage("CANCEL ENCODING?", answer);
+            QTimer::singleShot(400, [this] {
+                if (forms.progressLoaded())
+                    forms.progress().cmdCancel->click();
+            });
+        }
+    };
+
+private slots:
+    void init()
+    {
+        mdlMain::blnCancelled = false;
+        mdlMain::intEncodeKind = 0;
+    }
+
+    void noSourceOpensTheSourceDialog()
+    {
+        Program p;
+        p.w->lblInput->setCaption(QString());
+        p.w->lblOutDir->setCaption(QString());
+        p.prompts.expectMessage("INPUT OR SOURCE FILE REQUIRED!");
+        p.prompts.expectOpenFile(std::nullopt, "Source Video to Convert");
+        p.w->cmdEncode_Click();
+        QVERIFY(p.prompts.records().first().icon == MsgIcon::Critical);
+        QVERIFY(p.runs().isEmpty());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void missingFolderOpensTheBrowser()
+    {
+        Program p;
+        p.w->lblOutDir->setCaption(QString());
+        p.prompts.expectMessage("OUTPUT FOLDER MISSING!");
+        p.prompts.expectBrowseFolder(QString(), "Select Your Output Folder:");
+        p.w->cmdEncode_Click();
+        QVERIFY(p.runs().isEmpty());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void noFormatWithStillImage()
+    {
+        Program p;
+        p.w->show();
+        ui::setCheckValue(p.w->chkFLV, 0);
+        ui::setCheckValue(p.w->chkMp4, 0);
+        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        p.prompts.expectMessage("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!");
+        p.w->cmdEncode_Click();
+        QCOMPARE(p.w->focusWidget(), p.w->chkFLV);
+        QVERIFY(p.runs().isEmpty());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void mp4OnlyNeedsNoFlvName()
+    {
+        Program p;
+        ui::setCheckValue(p.w->chkFLV, 0);
+        p.w->txtOutFileFLV->clear();
+        p.prompts.expectMessage(encode_question(p.out));
+        p.w->cmdEncode_Click();
+        QCOMPARE(p.runs().size(), 2); // the encoder and the faststart tool
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void twoExistingOutputsYesThenNo()
+    {
+        Program p;
+        p.w->show();
+        writeBytes(p.out + "clip.flv", 10);
+        writeBytes(p.out + "clip.mp4", 10);
+        p.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
+        p.prompts.expectMessage("clip.mp4 ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbNo);
+        p.prompts.expectMessage("CHANGE THE NAME OF THE OUTPUT MP4 FILE.");
+        p.w->cmdEncode_Click();
+        QVERIFY(p.prompts.records().at(2).icon == MsgIcon::Information);
+        QCOMPARE(p.w->focusWidget(), p.w->txtOutFileMp4);
+        QCOMPARE(p.w->txtOutFileMp4->selectedText(), QStringLiteral("clip.mp4"));
+        QVERIFY(p.runs().isEmpty());
+        QCOMPARE(sizeOf(p.out + "clip.flv"), 10);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void stillImageTimes_data()
+    {
+        QTest::addColumn<QString>("minute");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("minute 60") << "60" << "30" << "INVALID INPUT FOR MINUTES. ENTER A VALUE FROM 0 TO 59!";
+        QTest::newRow("second 60") << "00" << "60" << "INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!";
+        QTest::newRow("empty minute") << "" << "30" << "ERROR# 13 TYPE MISMATCH. PLEASE CONTACT SUPPORT.";
+        QTest::newRow("minute 32768") << "32768" << "30" << "ERROR# 6 OVERFLOW. PLEASE CONTACT SUPPORT.";
+    }
+    void stillImageTimes()
+    {
+        QFETCH(QString, minute);
+        QFETCH(QString, second);
+        QFETCH(QString, message);
+        Program p;
+        p.w->show();
+        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        // Typed keys are filtered; these texts come in as if pasted.
+        p.w->txtFrameMinute->setMaxLength(5);
+        p.w->txtFrameMinute->setText(minute);
+        p.w->txtFrameSecond->setText(second);
+        p.prompts.expectMessage(message);
+        p.w->cmdEncode_Click();
+        QVERIFY(p.prompts.records().first().icon == MsgIcon::Critical);
+        if (message.startsWith("INVALID INPUT FOR SECONDS"))
+            QCOMPARE(p.w->focusWidget(), p.w->txtFrameSecond);
+        QVERIFY(p.runs().isEmpty());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void secondFiftyNinePasses()
+    {
+        Program p;
+        ui::setCheckValue(p.w->chkMp4, 0);
+        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        p.w->txtFrameMinute->setText("5");
+        p.w->txtFrameSecond->setText("59");
+        p.prompts.expectMessage(encode_question(p.out));
+        p.w->cmdEncode_Click();
+        const auto runs = p.runs();
+        QCOMPARE(runs.size(), 2);
+        QVERIFY(runs.last().contains("00:5:59.000"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void exactCommandsInOrder()
+    {
+        Program p;
+        ui::setCheckValue(p.w->chkWebm, 1);
+        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        p.prompts.expectMessage(encode_question(p.out), vbYes);
+        p.w->cmdEncode_Click();
+        const QString ffmpeg = p.tool("engine/ffmpeg");
+        const QString src = p.source;
+        const QList<QStringList> expected = {
+            {ffmpeg, "-y", "-i", src, "-f", "flv", "-acodec", "aac", "-strict", "experimental", "-ab", "96k", "-ar",
+             "22050", "-ac", "2", "-vcodec", "libx264", "-b:v", "800k", "-r", "25", "-minrate", "800k", "-maxrate",
+             "800k", "-bufsize", "800k", "-coder", "1", "-flags", "+loop", "-cmp", "+chroma", "-partitions",
+             "+parti4x4+parti8x8+partp8x8+partb8x8", p.out + "clip.flv"},
+            {ffmpeg, "-y", "-i", src, "-f", "mp4", "-acodec", "aac", "-strict", "experimental", "-ar", "22050", "-ab",
+             "96k", "-ac", "2", "-vcodec", "libx264", "-b:v", "800k", "-r", "25", "-minrate", "800k", "-maxrate",
+             "800k", "-bufsize", "800k", "-coder", "0", "-flags", "+loop+mv4", "-cmp", "256", "-partitions",
+             "+parti4x4+partp8x8+partb8x8", p.out + "clip.mp4"},
+            {p.tool("ma"), p.out + "clip.mp4.temp", p.out + "clip.mp4"},
+            {ffmpeg, "-y", "-i", src, "-f", "webm", "-acodec", "libvorbis", "-ac", "2", "-ab", "96k", "-ar", "22050",
+             "-vcodec", "libvpx", "-b:v", "800k", "-quality", "good", "-cpu-used", "0", "-qmin", "10", "-qmax", "42",
+             "-minrate", "800k", "-maxrate", "800k", "-bufsize", "800k", p.out + "clip.webm"},
+            {ffmpeg, "-i", src, "-ss", "00:00:30.000", "-vframes", "1", p.out + "clip.jpg"},
+        };
+        const QList<QStringList> runs = p.runs();
+        QCOMPARE(runs.size(), expected.size());
+        for (int i = 0; i < runs.size(); ++i)
+            QCOMPARE(runs.at(i), expected.at(i));
+        // The MP4 went through the faststart tool and its ".temp" is gone.
+        QCOMPARE(sizeOf(p.out + "clip.mp4"), 600000);
+        QVERIFY(!QFile::exists(p.out + "clip.mp4.temp"));
+        // The last video made is shown, not the still image.
+        QCOMPARE(p.prompts.revealed(), QStringList{p.out + "clip.webm"});
+        QVERIFY(p.w->txtApp->text().isEmpty());
+        QCOMPARE(mdlMain::intEncodeKind, qint16(0));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void cancelledFlvEndsTheRequest()
+    {
+        Program p;
+        ui::setCheckValue(p.w->chkMp4, 0);
+        ui::setCheckValue(p.w->chkWebm, 1);
+        qputenv("FAKETOOL_SCRIPT_FFMPEG", "write:1000 sleep:20000");
+        p.cancelSoon();
+        p.prompts.expectMessage("ENCODING CANCELLED!");
+        p.w->cmdEncode_Click();
+        QVERIFY(!QFile::exists(p.out + "clip.flv"));
+        QCOMPARE(p.runs().size(), 1);
+        QVERIFY(!mdlMain::blnCancelled);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void cancelBeforeAnyOutput()
+    {
+        Program p;
+        qputenv("FAKETOOL_SCRIPT_FFMPEG", "sleep:20000");
+        p.cancelSoon();
+        p.prompts.expectMessage("ENCODING CANCELLED!");
+        p.w->cmdEncode_Click();
+        QCOMPARE(p.runs().size(), 1);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void smallOutputIsReportedAndTheRequestGoesOn()
+    {
+        Program p;
+        qputenv("FAKETOOL_SCRIPT_FFMPEG", "ifarg:.flv write:300000 endif ifarg:.mp4 write:700000 endif");
+        p.prompts.expectMessage("ENCODING FAILED! BAD SOURCE FILE.");
+        p.prompts.expectMessage(encode_question(p.out), vbYes);
+        p.w->cmdEncode_Click();
+        QCOMPARE(sizeOf(p.out + "clip.flv"), 300000);
+        QCOMPARE(sizeOf(p.out + "clip.mp4"), 700000);
+        QVERIFY(p.prompts.records().first().icon == MsgIcon::Information);
+        QCOMPARE(p.prompts.records().first().title, QStringLiteral("Message"));
+        QCOMPARE(p.prompts.records().at(1).title, QStringLiteral("Confirm"));
+        QVERIFY(p.prompts.records().at(1).icon == MsgIcon::Question);
+        QCOMPARE(p.prompts.revealed(), QStringList{p.out + "clip.mp4"});
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void onlyWebmAndStillImage()
+    {
+        Program p;
+        ui::setCheckValue(p.w->chkFLV, 0);
+        ui::setCheckValue(p.w->chkMp4, 0);
+        ui::setCheckValue(p.w->chkWebm, 1);
+        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        p.prompts.expectMessage(encode_question(p.out), vbYes);
+        p.w->cmdEncode_Click();
+        QCOMPARE(p.prompts.revealed(), QStringList{p.out + "clip.webm"});
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void noOutputIsUnsupported()
+    {
+        Program p;
+        ui::setCheckValue(p.w->chkWebm, 1);
+        qputenv("FAKETOOL_SCRIPT_FFMPEG", "err:Invalid\\sdata exit:1");
+        p.prompts.expectMessage("UNSUPPORTED FILE!");
+        p.w->cmdEncode_Click();
+        QCOMPARE(p.runs().size(), 1);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void oldOutputKeptWithYesIsNotTakenForNew()
+    {
+        Program p;
+        ui::setCheckValue(p.w->chkMp4, 0);
+        writeBytes(p.out + "clip.flv", 900000, 'o');
+        qputenv("FAKETOOL_SCRIPT_FFMPEG", "exit:1");
+        p.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
+        p.prompts.expectMessage("UNSUPPORTED FILE!");
+        p.w->cmdEncode_Click();
+        QCOMPARE(sizeOf(p.out + "clip.flv"), 900000);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void failedFaststartKeepsTheMp4_data()
+    {
+        QTest::addColumn<QByteArray>("ma");
+        QTest::newRow("writes nothing") << QByteArray("out:last\\satom\\sin\\sfile\\swas\\snot\\sa\\smoov\\satom");
+        QTest::newRow("fails half-way") << QByteArray("writeto:100:%1 exit:1");
+        QTest::newRow("cannot start") << QByteArray();
+    }
+    void failedFaststartKeepsTheMp4()
+    {
+        QFETCH(QByteArray, ma);
+        Program p;
+        ui::setCheckValue(p.w->chkFLV, 0);
+        ma.replace("%1", QFile::encodeName(p.out + "clip.mp4"));
+        if (ma.isEmpty())
+            QFile::remove(p.tool("ma"));
+        else
+            qputenv("FAKETOOL_SCRIPT_MA", ma);
+        // A ".temp" left by an interrupted run is no obstacle.
+        writeBytes(p.out + "clip.mp4.temp", 5);
+        if (ma.isEmpty())
+            p.prompts.expectMessage("EXECUTEAPP FAILED AT CREATEPROCESS");
+        p.prompts.expectMessage(encode_question(p.out), vbNo);
+        p.w->cmdEncode_Click();
+        QCOMPARE(sizeOf(p.out + "clip.mp4"), 600000);
+        QVERIFY(!QFile::exists(p.out + "clip.mp4.temp"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void outputNamedLikeTheSourceIsRefused()
+    {
+        Program p;
+        p.w->show();
+        ui::setCheckValue(p.w->chkFLV, 0);
+        p.w->lblOutDir->setCaption(p.work.filePath("src") + "/");
+        p.w->txtOutFileMp4->setText("clip.avi");
+        p.prompts.expectMessage("THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.");
+        p.w->cmdEncode_Click();
+        QCOMPARE(p.w->focusWidget(), p.w->txtOutFileMp4);
+        QVERIFY(p.runs().isEmpty());
+        QCOMPARE(sizeOf(p.source), 1000);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void watermarkPictureCopyIsRemoved()
+    {
+        Program p;
+        ui::setCheckValue(p.w->chkMp4, 0);
+        frmWatermarkOptions &wm = p.forms.watermarkOptions();
+        ui::setOption(wm.optImageWM, true);
+        p.dir.writeFile("logo.png", "png");
+        wm.lblWMImageName->setCaption("logo.png");
+        p.prompts.expectMessage(encode_question(p.out), vbNo);
+        p.w->cmdEncode_Click();
+        QVERIFY(!QFile::exists(p.dir.file("logo.png")));
+
+        // Never a folder or one of the program's own files.
+        wm.lblWMImageName->setCaption("config");
+        p.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
+        p.prompts.expectMessage(encode_question(p.out), vbNo);
+        p.w->cmdEncode_Click();
+        QVERIFY(QFileInfo(p.dir.file("config/configvbr.txt")).isFile());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+private:
+    static QString encode_question(const QString &out)
+    {
+        return QStringLiteral("FILE(S) ENCODED - ") + out + QStringLiteral("\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?");
+    }
+};
+
+QTEST_MAIN(TestEncode)
+#include "tst_encode.moc"

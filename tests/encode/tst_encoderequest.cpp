@@ -1,0 +1,315 @@
+// The rules of an encode request: the checks and their order, the judgement
+// of an output, and the faststart step that must never lose the MP4.
+#include "app/runtimeerror.h"
+#include "encode/encoderequest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace encode;
+
+namespace {
+
+void writeBytes(const QString &path, qint64 size, char fill = 'x')
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(QByteArray(size, fill));
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+} // namespace
+
+class TestEncodeRequest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    RequestState ready() const
+    {
+        RequestState s;
+        s.source = m_dir.filePath("src/clip.avi");
+        s.outDir = m_dir.filePath("out") + "/";
+        s.flv = 1;
+        s.mp4 = 1;
+        s.flvName = "clip.flv";
+        s.mp4Name = "clip.mp4";
+        s.webmName = "clip.webm";
+        s.minute = "00";
+        s.second = "30";
+        return s;
+    }
+
+    // Runs the checks, answering the overwrite questions from a list and
+    // recording them.
+    std::optional<Failure> check(const RequestState &s, QList<bool> answers = {}, QStringList *asked = nullptr)
+    {
+        return validate(s, [&](const QString &q) {
+            if (asked)
+                *asked << q;
+            return answers.isEmpty() ? true : answers.takeFirst();
+        });
+    }
+
+    static int errorOf(const std::function<void()> &f)
+    {
+        try {
+            f();
+        } catch (const RuntimeError &e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir().mkpath(m_dir.filePath("src")));
+        QVERIFY(QDir().mkpath(m_dir.filePath("out")));
+        writeBytes(m_dir.filePath("src/clip.avi"), 10);
+    }
+
+    void orderOfChecks()
+    {
+        RequestState s = ready();
+        s.source.clear();
+        s.outDir.clear();
+        s.flv = s.mp4 = s.webm = 0;
+        auto f = check(s);
+        QVERIFY(f);
+        QCOMPARE(f->message, QStringLiteral("INPUT OR SOURCE FILE REQUIRED!"));
+        QVERIFY(f->reaction == Reaction::OpenSource);
+
+        s.source = ready().source;
+        f = check(s);
+        QCOMPARE(f->message, QStringLiteral("OUTPUT FOLDER MISSING!"));
+        QVERIFY(f->reaction == Reaction::OpenOutputFolder);
+
+        s.outDir = ready().outDir;
+        s.stillImage = 1;
+        f = check(s);
+        QCOMPARE(f->message, QStringLiteral("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"));
+        QVERIFY(f->target == Target::chkFLV);
+
+        // Blanks are text: a source of blanks passes the first check.
+        s = ready();
+        s.source = "   ";
+        s.flvName.clear();
+        f = check(s);
+        QCOMPARE(f->message, QStringLiteral("OUTPUT FLV FILE NAME MISSING!"));
+        QVERIFY(f->target == Target::txtOutFileFLV && f->style == Style::Error);
+    }
+
+    void onlyCheckedFormatsNeedNames()
+    {
+        RequestState s = ready();
+        s.flv = 0;
+        s.flvName.clear();
+        QVERIFY(!check(s));
+        // A greyed box counts for "at least one format" but is not requested.
+        s = ready();
+        s.flv = 2;
+        s.mp4 = 0;
+        s.flvName.clear();
+        QVERIFY(!check(s));
+        s = ready();
+        s.webm = 1;
+        s.webmName.clear();
+        QCOMPARE(check(s)->message, QStringLiteral("OUTPUT WEBM FILE NAME MISSING!"));
+        s = ready();
+        s.mp4Name.clear();
+        QCOMPARE(check(s)->message, QStringLiteral("OUTPUT MP4 FILE NAME MISSING!"));
+    }
+
+    void overwriteQuestions()
+    {
+        writeBytes(m_dir.filePath("out/old.flv"), 5);
+        writeBytes(m_dir.filePath("out/old.mp4"), 5);
+        RequestState s = ready();
+        s.flvName = "old.flv";
+        s.mp4Name = "old.mp4";
+        QStringList asked;
+        auto f = check(s, {true, false}, &asked);
+        QCOMPARE(asked, (QStringList{"old.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?",
+                                     "old.mp4 ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?"}));
+        QCOMPARE(f->message, QStringLiteral("CHANGE THE NAME OF THE OUTPUT MP4 FILE."));
+        QVERIFY(f->style == Style::Notice && f->reaction == Reaction::FocusSelectAll && f->target == Target::txtOutFileMp4);
+
+        asked.clear();
+        f = check(s, {false}, &asked);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(f->message, QStringLiteral("CHANGE THE NAME OF THE OUTPUT FLV FILE."));
+
+        asked.clear();
+        QVERIFY(!check(s, {true, true}, &asked));
+        QCOMPARE(asked.size(), 2);
+
+        // Only plain files are asked about.
+        QDir().mkpath(m_dir.filePath("out/dir.webm"));
+        s = ready();
+        s.flv = s.mp4 = 0;
+        s.webm = 1;
+        s.webmName = "dir.webm";
+        asked.clear();
+        QVERIFY(!check(s, {}, &asked));
+        QVERIFY(asked.isEmpty());
+    }
+
+    void outputThatIsTheSourceIsRefused()
+    {
+        // The same file by another spelling, and through a link.
+        RequestState s = ready();
+        s.outDir = m_dir.filePath("out/../src") + "/";
+        s.flvName = "clip.avi";
+        QStringList asked;
+        auto f = check(s, {true}, &asked);
+        QVERIFY(f);
+        QCOMPARE(f->message, QStringLiteral("THE OUTPUT FLV FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME."));
+        QVERIFY(f->style == Style::Error && f->target == Target::txtOutFileFLV);
+        QVERIFY(asked.isEmpty());
+
+        QVERIFY(QFile::link(m_dir.filePath("src/clip.avi"), m_dir.filePath("out/link.mp4")));
+        s = ready();
+        s.mp4Name = "link.mp4";
+        f = check(s, {true}, &asked);
+        QVERIFY(f);
+        QVERIFY(f->target == Target::txtOutFileMp4);
+        QVERIFY(isSameFile(m_dir.filePath("out/link.mp4"), s.source));
+        QVERIFY(!isSameFile(m_dir.filePath("out/none.mp4"), s.source));
+    }
+
+    void stillImageTime()
+    {
+        RequestState s = ready();
+        s.stillImage = 1;
+        auto minuteFails = [&](const QString &m) {
+            s.minute = m;
+            auto f = check(s);
+            return f && f->message.startsWith(QLatin1String("INVALID INPUT FOR MINUTES"));
+        };
+        QVERIFY(minuteFails("60"));
+        QVERIFY(minuteFails("-1"));
+        QVERIFY(minuteFails("59.5")); // rounds to 60
+        QVERIFY(!minuteFails("59.4"));
+        QVERIFY(!minuteFails("0"));
+        s.minute = "00";
+        auto secondFails = [&](const QString &sec) {
+            s.second = sec;
+            auto f = check(s);
+            return f && f->message == QLatin1String("INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!")
+                && f->target == Target::txtFrameSecond;
+        };
+        QVERIFY(!secondFails("59"));
+        QVERIFY(secondFails("60"));
+        QVERIFY(secondFails("-0.4")); // rounds down below zero
+        QVERIFY(!secondFails(" 7"));
+        QCOMPARE(errorOf([&] { s.minute = QString(); check(s); }), rt::TypeMismatch);
+        QCOMPARE(errorOf([&] { s.minute = "32768"; check(s); }), rt::Overflow);
+        QCOMPARE(errorOf([&] { s.minute = "1"; s.second = "x"; check(s); }), rt::TypeMismatch);
+        // Without a still image the texts are not read at all.
+        s.stillImage = 0;
+        s.minute = "zz";
+        s.second = "99999";
+        QVERIFY(!check(s));
+    }
+
+    void sizeLimit()
+    {
+        QVERIFY(isTooSmall(0));
+        QVERIFY(isTooSmall(300000));
+        QVERIFY(isTooSmall(524288));
+        QVERIFY(!isTooSmall(524289));
+        QVERIFY(!isTooSmall(1572864));
+    }
+
+    void judgement()
+    {
+        const QString out = m_dir.filePath("out/judge.flv");
+        QFile::remove(out);
+        FileSnapshot before = FileSnapshot::of(out);
+        QVERIFY(!before.exists);
+        QVERIFY(judgeOutput(true, out, before) == Outcome::Cancelled);
+        QVERIFY(judgeOutput(false, out, before) == Outcome::NoOutput);
+        writeBytes(out, 300000);
+        QVERIFY(judgeOutput(false, out, before) == Outcome::TooSmall);
+        writeBytes(out, 600000);
+        QVERIFY(judgeOutput(false, out, before) == Outcome::Made);
+        // An older output the run left untouched is no output of this run.
+        before = FileSnapshot::of(out);
+        QVERIFY(judgeOutput(false, out, before) == Outcome::NoOutput);
+        QTest::qWait(5);
+        writeBytes(out, 600000);
+        QVERIFY(judgeOutput(false, out, before) == Outcome::Made);
+    }
+
+    void faststartKeepsTheMp4()
+    {
+        const QString mp4 = m_dir.filePath("out/fs.mp4");
+        const QString temp = mp4 + ".temp";
+        // A leftover ".temp" of an interrupted run is replaced.
+        writeBytes(temp, 3, 'o');
+        writeBytes(mp4, 1000, 'e');
+        moveToTemp(mp4, temp);
+        QVERIFY(!QFile::exists(mp4));
+        QCOMPARE(readAll(temp), QByteArray(1000, 'e'));
+
+        // The tool wrote nothing (already streamable): the MP4 comes back.
+        QVERIFY(!settleFaststart(mp4, temp, 0));
+        QCOMPARE(readAll(mp4), QByteArray(1000, 'e'));
+        QVERIFY(!QFile::exists(temp));
+
+        // The tool failed half-way: its partial file goes, the MP4 comes back.
+        moveToTemp(mp4, temp);
+        writeBytes(mp4, 10, 'p');
+        QVERIFY(!settleFaststart(mp4, temp, 1));
+        QCOMPARE(readAll(mp4), QByteArray(1000, 'e'));
+        QVERIFY(!QFile::exists(temp));
+
+        // Success: the rewritten file stays and the temporary one goes.
+        moveToTemp(mp4, temp);
+        writeBytes(mp4, 1000, 'f');
+        QVERIFY(settleFaststart(mp4, temp, 0));
+        QCOMPARE(readAll(mp4), QByteArray(1000, 'f'));
+        QVERIFY(!QFile::exists(temp));
+
+        // A rename that cannot be done is a run-time error.
+        QCOMPARE(errorOf([&] { moveToTemp(m_dir.filePath("out/absent.mp4"), m_dir.filePath("out/absent.mp4.temp")); }),
+                 rt::FileNotFound);
+        QDir().mkpath(m_dir.filePath("out/busy.mp4.temp"));
+        writeBytes(m_dir.filePath("out/busy.mp4"), 5);
+        QCOMPARE(errorOf([&] { moveToTemp(m_dir.filePath("out/busy.mp4"), m_dir.filePath("out/busy.mp4.temp")); }),
+                 rt::FileAlreadyExists);
+    }
+
+    void pictureCopy()
+    {
+        const QString app = m_dir.filePath("app");
+        QDir().mkpath(app + "/config");
+        writeBytes(app + "/logo.png", 5);
+        QVERIFY(QFile::link(app + "/logo.png", app + "/link.png"));
+        QCOMPARE(pictureCopyToDelete(app, "logo.png"), app + "/logo.png");
+        QCOMPARE(pictureCopyToDelete(app, QString()), QString());
+        QCOMPARE(pictureCopyToDelete(app, "config"), QString());
+        QCOMPARE(pictureCopyToDelete(app, "link.png"), QString());
+        QCOMPARE(pictureCopyToDelete(app, "../src/clip.avi"), QString());
+        QCOMPARE(pictureCopyToDelete(app, "gone.png"), QString());
+    }
+
+    void finalQuestionText()
+    {
+        QCOMPARE(finalQuestion("/home/me/out/"),
+                 QStringLiteral("FILE(S) ENCODED - /home/me/out/\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEncodeRequest)
+#include "tst_encoderequest.moc"
