@@ -197,6 +197,12 @@ private slots:
         QCOMPARE(w.lblInput->caption(), QStringLiteral("/w/clip.mkv"));
         QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/data/out/"));
         QCOMPARE(p.names(), names(QStringLiteral("clip")));
+        // A root folder keeps its single slash.
+        p.chooseFolder(QStringLiteral("/"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/"));
+        QCOMPARE(w.lblOutDir->toolTip(), QStringLiteral(" / "));
+        p.chooseSource(QStringLiteral("/w/clip.mkv"));
+        QCOMPARE(w.lblOutDir->caption(), QStringLiteral("/"));
         // Unlocked again, it follows the source.
         ui::setCheckValue(w.chkLockLocation, 0);
         p.chooseSource(QStringLiteral("/w/clip.mkv"));
