@@ -151,7 +151,8 @@ void frmWatermarkOptions::buildControls()
     lblWMPreview->setAlignment(Qt::AlignCenter);
     lblWMPreview->setFrameShape(QFrame::StyledPanel);
     lblWMPreview->setFrameShadow(QFrame::Sunken);
-    lblWMPreview->setFixedSize(420, 80);
+    lblWMPreview->setMinimumWidth(420);
+    lblWMPreview->setFixedHeight(84); // room for the largest shipped size
     lblWMPreview->setAccessibleName(QStringLiteral("Preview"));
     buddy(lblWMText, txtWatermark);
     buddy(lblWMFont, cmbWMFontName);
@@ -174,7 +175,7 @@ void frmWatermarkOptions::buildControls()
     alpha->addStretch();
     g2->addWidget(lblWMTransparency, 4, 0);
     g2->addLayout(alpha, 4, 1, 1, 3);
-    g2->addWidget(lblWMPreview, 5, 0, 1, 4, Qt::AlignHCenter);
+    g2->addWidget(lblWMPreview, 5, 0, 1, 4);
     g2->setColumnStretch(3, 1);
 
     // Image settings.
