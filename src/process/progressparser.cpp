@@ -1,0 +1,142 @@
+#include "process/progressparser.h"
+
+#include <QList>
+#include <algorithm>
+#include <cmath>
+
+std::optional<double> parseClock(const QByteArray &text)
+{
+    QByteArray t = text.trimmed();
+    bool negative = false;
+    if (t.startsWith('-')) {
+        negative = true;
+        t.remove(0, 1);
+    }
+    const QList<QByteArray> parts = t.split(':');
+    if (parts.size() != 3)
+        return std::nullopt;
+    bool okH = false, okM = false, okS = false;
+    const double h = parts.at(0).toDouble(&okH);
+    const double m = parts.at(1).toDouble(&okM);
+    const double s = parts.at(2).toDouble(&okS);
+    if (!okH || !okM || !okS)
+        return std::nullopt;
+    const double value = h * 3600 + m * 60 + s;
+    return negative ? -value : value;
+}
+
+void ProgressParser::reset()
+{
+    *this = ProgressParser();
+}
+
+void ProgressParser::feed(const QByteArray &chunk)
+{
+    m_pending.append(chunk);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        const char c = m_pending.at(i);
+        if (c == '\n' || c == '\r') {
+            if (i > start)
+                parseLine(m_pending.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    m_pending.remove(0, start);
+    // A line that never ends must not grow without bound.
+    if (m_pending.size() > 64 * 1024)
+        m_pending.clear();
+}
+
+static QByteArray valueAfter(const QByteArray &line, const char *key)
+{
+    const qsizetype at = line.indexOf(key);
+    if (at < 0)
+        return QByteArray();
+    qsizetype i = at + qsizetype(qstrlen(key));
+    while (i < line.size() && line.at(i) == ' ')
+        ++i;
+    qsizetype end = i;
+    while (end < line.size() && line.at(end) != ' ' && line.at(end) != ',')
+        ++end;
+    return line.mid(i, end - i);
+}
+
+void ProgressParser::parseLine(const QByteArray &line)
+{
+    if (!m_durationSeen && line.contains("Duration:")) {
+        m_durationSeen = true;
+        const auto d = parseClock(valueAfter(line, "Duration:"));
+        if (d && *d > 0)
+            m_duration = *d;
+        return;
+    }
+    if (line.contains("time=")) {
+        const auto t = parseClock(valueAfter(line, "time="));
+        if (t && *t >= 0)
+            m_position = *t;
+        QByteArray s = valueAfter(line, "speed=");
+        if (s.endsWith('x')) {
+            s.chop(1);
+            bool ok = false;
+            const double v = s.toDouble(&ok);
+            if (ok && v > 0)
+                m_speed = v;
+        }
+    }
+}
+
+std::optional<double> ProgressParser::fraction() const
+{
+    if (!m_duration || !m_position)
+        return std::nullopt;
+    return std::clamp(*m_position / *m_duration, 0.0, 1.0);
+}
+
+void TimeLeftEstimator::reset()
+{
+    *this = TimeLeftEstimator();
+}
+
+std::optional<double> TimeLeftEstimator::update(double elapsed, double position, double duration)
+{
+    if (elapsed <= 0 || position <= 0 || duration <= 0 || elapsed < m_lastElapsed)
+        return m_shown;
+    m_lastElapsed = elapsed;
+    const double rate = position / elapsed;
+    if (!std::isfinite(rate) || rate <= 0)
+        return m_shown;
+    // Smooth the rate; the first second tells too little to go by.
+    m_rate = m_rate ? 0.8 * *m_rate + 0.2 * rate : rate;
+    if (elapsed < 1.0)
+        return std::nullopt;
+    double left = std::max(0.0, duration - position) / *m_rate;
+    if (!std::isfinite(left) || left > 24 * 3600.0)
+        return std::nullopt;
+    // Never let the figure climb back up by a jump: follow rises slowly.
+    if (m_shown && left > *m_shown)
+        left = *m_shown + 0.25 * (left - *m_shown);
+    m_shown = std::max(0.0, left);
+    return m_shown;
+}
+
+QString formatDuration(double seconds)
+{
+    const qint64 total = qint64(std::llround(std::max(0.0, seconds)));
+    const qint64 h = total / 3600;
+    const qint64 m = (total % 3600) / 60;
+    const qint64 s = total % 60;
+    if (h > 0)
+        return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+}
+
+QString progressLine(double elapsed, std::optional<double> left, std::optional<double> speed)
+{
+    QString line = QStringLiteral("Elapsed ") + formatDuration(elapsed);
+    if (left)
+        line += QStringLiteral(" \u2014 about ") + formatDuration(*left) + QStringLiteral(" left");
+    if (speed)
+        line += QStringLiteral(" \u2014 ") + QString::number(*speed, 'f', 1) + QStringLiteral("\u00d7 real time");
+    return line;
+}
