@@ -1,0 +1,452 @@
+// The bitrate and window-size list editors, alone and opened from the main
+// window's Edit menu.
+#include "app/frmMain.h"
+#include "app/mdlMain.h"
+#include "app/ui_forms.h"
+#include "settings/frmVideoBitrates.h"
+#include "settings/frmVideoWindowSizes.h"
+#include "support/scriptedprompts.h"
+#include "support/testappdir.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/fsuid.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const QString bitrates = QStringLiteral("config/configvbr.txt");
+const QString sizes = QStringLiteral("config/configvws.txt");
+
+struct Program {
+    ScriptedPrompts prompts;
+    TestAppDir dir;
+    Forms forms{prompts, dir.path()};
+    int ended = 0;
+    std::unique_ptr<frmMain> window;
+    Program()
+    {
+        forms.splashMilliseconds = 10;
+        forms.endProgram = [this] { ++ended; };
+        window = std::make_unique<frmMain>(forms);
+    }
+};
+
+QStringList entries(QComboBox *box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+// Runs the action on the modal dialog once it is shown (the editors are
+// shown with exec(), which only returns when they close).
+void onModal(std::function<void(QDialog *)> action)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, action, tries] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog && ++*tries < 500)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (dialog)
+            action(dialog);
+    });
+    timer->start();
+}
+
+// Makes writes of this thread fail the way they fail for a user without
+// write permission, even when the tests run as root: file-system access
+// checks use the file-system user id, which is dropped to "nobody" here.
+class AsUnprivilegedUser
+{
+public:
+    AsUnprivilegedUser()
+    {
+        if (geteuid() == 0) {
+            setfsgid(65534);
+            setfsuid(65534);
+        }
+    }
+    ~AsUnprivilegedUser()
+    {
+        if (geteuid() == 0) {
+            setfsuid(0);
+            setfsgid(0);
+        }
+    }
+};
+
+// Lets no file of this process grow beyond a few bytes, as a full disk does.
+class DiskFull
+{
+public:
+    explicit DiskFull(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~DiskFull() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+} // namespace
+
+class TestListEditors : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { mdlMain::blnForceExit = false; }
+
+    void windowsAsDescribed()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        frmVideoBitrates rates(forms);
+        QCOMPARE(rates.windowTitle(), QStringLiteral("Video Bitrates"));
+        QCOMPARE(rates.lblVideoBitrates->text(), QStringLiteral("Video Bitrates in Kbps:"));
+        QVERIFY(rates.lblInformation->text().startsWith(
+            QStringLiteral("Video bitrates are available on the software. You can edit them")));
+        QVERIFY(rates.lblInformation->text().endsWith(QStringLiteral("it is suggested not to alter these.")));
+        QCOMPARE(rates.txtVideoBitrates->toolTip(), QStringLiteral(" List of available video bitrates "));
+        QCOMPARE(rates.cmdSave->text(), QStringLiteral("&Save"));
+        QCOMPARE(rates.cmdSave->toolTip(), QStringLiteral(" Save "));
+        QCOMPARE(rates.cmdExit->text(), QStringLiteral("E&xit"));
+        QCOMPARE(rates.cmdExit->toolTip(), QStringLiteral(" Close this window "));
+        QVERIFY(rates.Frame1->isAncestorOf(rates.txtVideoBitrates));
+
+        frmVideoWindowSizes windows(forms);
+        QCOMPARE(windows.windowTitle(), QStringLiteral("Video Window Sizes"));
+        QCOMPARE(windows.Label2->text(), QStringLiteral("WidthxHeight Custom Text:"));
+        QVERIFY(windows.Label1->text().endsWith(
+            QStringLiteral("Also ensure you follow the proper format when you add a new one or alter an existing one.")));
+        QCOMPARE(windows.txtVideoWindowSizes->toolTip(), QStringLiteral(" List of available video window sizes  "));
+        QCOMPARE(windows.cmdSave->toolTip(), QStringLiteral(" Save "));
+        QVERIFY(!windows.txtVideoWindowSizes->accessibleName().isEmpty());
+        VERIFY_PROMPTS(prompts);
+    }
+
+    // The whole file, line ends and final line end included; saving it
+    // unchanged adds one empty line each time.
+    void saveUnchangedAddsOneEmptyLine()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        dir.writeFile(sizes, "320x240 Small\r\n\r\n640x480 VGA   \r\n");
+        {
+            frmVideoWindowSizes editor(forms);
+            QCOMPARE(editor.txtVideoWindowSizes->toPlainText(), QStringLiteral("320x240 Small\n\n640x480 VGA   \n"));
+            prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+                .expectMessage(QStringLiteral("DATA SAVED."));
+            editor.cmdSave->click();
+            QCOMPARE(dir.readFile(sizes), QByteArray("320x240 Small\r\n\r\n640x480 VGA   \r\n\r\n"));
+            QCOMPARE(mdlMain::strMsgAnswer, QStringLiteral("6"));
+            // Saved again from the same editor: the same text, the same file.
+            prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+                .expectMessage(QStringLiteral("DATA SAVED."));
+            editor.cmdSave->click();
+            QCOMPARE(dir.readFile(sizes), QByteArray("320x240 Small\r\n\r\n640x480 VGA   \r\n\r\n"));
+        }
+        {
+            frmVideoWindowSizes editor(forms);
+            QCOMPARE(editor.txtVideoWindowSizes->toPlainText(), QStringLiteral("320x240 Small\n\n640x480 VGA   \n\n"));
+            prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+                .expectMessage(QStringLiteral("DATA SAVED."));
+            editor.cmdSave->click();
+            QCOMPARE(dir.readFile(sizes), QByteArray("320x240 Small\r\n\r\n640x480 VGA   \r\n\r\n\r\n"));
+        }
+        // The three message styles as the program shows them.
+        const auto &r = prompts.records();
+        QCOMPARE(r.at(0).icon, MsgIcon::Question);
+        QCOMPARE(r.at(0).title, QStringLiteral("Confirm"));
+        QCOMPARE(r.at(0).buttons, MsgButtons::YesNo);
+        QCOMPARE(r.at(1).icon, MsgIcon::Information);
+        QCOMPARE(r.at(1).title, QStringLiteral("Message"));
+        VERIFY_PROMPTS(prompts);
+    }
+
+    void editedTextIsWrittenWithCrLf()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        dir.writeFile(sizes, "320x240\r\n");
+        frmVideoWindowSizes editor(forms);
+        // Non-breaking spaces and non-ASCII text stay as typed.
+        editor.txtVideoWindowSizes->setPlainText(QStringLiteral("1024x576\u00A0Größe\n720x576 PAL"));
+        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+            .expectMessage(QStringLiteral("DATA SAVED."));
+        editor.cmdSave->click();
+        QCOMPARE(dir.readFile(sizes), QStringLiteral("1024x576\u00A0Größe\r\n720x576 PAL\r\n").toUtf8());
+        VERIFY_PROMPTS(prompts);
+    }
+
+    void answeringNoKeepsTheFile()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        const QByteArray before = dir.readFile(bitrates);
+        frmVideoBitrates editor(forms);
+        editor.txtVideoBitrates->setPlainText(QStringLiteral("999"));
+        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbNo);
+        editor.cmdSave->click();
+        QCOMPARE(dir.readFile(bitrates), before);
+        QCOMPARE(mdlMain::strMsgAnswer, QStringLiteral("7"));
+        VERIFY_PROMPTS(prompts);
+    }
+
+    void nothingToSave_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("only line ends") << QStringLiteral("\n\n\n");
+    }
+    void nothingToSave()
+    {
+        QFETCH(QString, text);
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        const QByteArray before = dir.readFile(bitrates);
+        QVERIFY(!before.isEmpty());
+        frmVideoBitrates editor(forms);
+        editor.txtVideoBitrates->setPlainText(text);
+        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+            .expectMessage(QStringLiteral("NOTHING TO SAVE!"));
+        editor.cmdSave->click();
+        QCOMPARE(prompts.records().last().icon, MsgIcon::Critical);
+        QCOMPARE(prompts.records().last().title, QStringLiteral("Error"));
+        QCOMPARE(dir.readFile(bitrates), before);
+        VERIFY_PROMPTS(prompts);
+    }
+
+    void bitrateKeyFilter()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        frmVideoBitrates editor(forms);
+        editor.show();
+        QPlainTextEdit *box = editor.txtVideoBitrates;
+        box->clear();
+        box->setFocus();
+        QTest::keyClicks(box, QStringLiteral("12a .,-X5x"));
+        QCOMPARE(box->toPlainText(), QStringLiteral("125x"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClicks(box, QStringLiteral("7\t0"));
+        QTest::keyClick(box, Qt::Key_Enter);
+        QCOMPARE(box->toPlainText(), QStringLiteral("125\n70\n"));
+        // Keys that type no character still move the cursor and delete.
+        QTest::keyClick(box, Qt::Key_Home);
+        QTest::keyClick(box, Qt::Key_Up);
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->toPlainText(), QStringLiteral("125\n0\n"));
+
+        int key = 'a';
+        editor.txtVideoBitrates_KeyPress(key);
+        QCOMPARE(key, 0);
+        key = '9';
+        editor.txtVideoBitrates_KeyPress(key);
+        QCOMPARE(key, int('9'));
+
+        // The window-size editor takes every key.
+        frmVideoWindowSizes sizesEditor(forms);
+        sizesEditor.show();
+        sizesEditor.txtVideoWindowSizes->clear();
+        QTest::keyClicks(sizesEditor.txtVideoWindowSizes, QStringLiteral("1280x720 HD, 16:9"));
+        QCOMPARE(sizesEditor.txtVideoWindowSizes->toPlainText(), QStringLiteral("1280x720 HD, 16:9"));
+        VERIFY_PROMPTS(prompts);
+    }
+
+    void missingFileLeavesTheEditorEmpty()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        QFile::remove(dir.file(bitrates));
+        prompts.expectMessage(QStringLiteral("ERROR# 53 FILE NOT FOUND. PLEASE CONTACT SUPPORT."));
+        frmVideoBitrates editor(forms);
+        QCOMPARE(editor.txtVideoBitrates->toPlainText(), QString());
+        // Saving then creates the file.
+        editor.txtVideoBitrates->setPlainText(QStringLiteral("500"));
+        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+            .expectMessage(QStringLiteral("DATA SAVED."));
+        editor.cmdSave->click();
+        QCOMPARE(dir.readFile(bitrates), QByteArray("500\r\n"));
+        VERIFY_PROMPTS(prompts);
+    }
+
+    // A folder the user may not write into. Tests run as root, for whom
+    // permission bits do not stop a write; AsUnprivilegedUser drops the
+    // file-system user id so the folder's bits apply.
+    void saveIntoReadOnlyFolderKeepsTheOldFile()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        const QByteArray before = dir.readFile(bitrates);
+        frmVideoBitrates editor(forms);
+        editor.txtVideoBitrates->setPlainText(QStringLiteral("100\n200"));
+        // "nobody" may pass through the folders and read, but not write.
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                              | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        QFile::setPermissions(dir.file(QStringLiteral("config")),
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                  | QFileDevice::ExeOther);
+        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+            .expectMessage(QString()); // the general error report
+        {
+            AsUnprivilegedUser nobody;
+            editor.cmdSave->click();
+        }
+        QVERIFY2(prompts.messages().last().startsWith(QStringLiteral("ERROR# ")), qPrintable(prompts.messages().last()));
+        QCOMPARE(prompts.records().last().icon, MsgIcon::Critical);
+        QFile::setPermissions(dir.file(QStringLiteral("config")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(dir.readFile(bitrates), before);
+        QCOMPARE(QDir(dir.file(QStringLiteral("config"))).entryList(QDir::Files).size(), 4);
+        VERIFY_PROMPTS(prompts);
+    }
+
+    // A write that stops half-way (a full disk, simulated by a file size
+    // limit) leaves the old list whole and no temporary file behind.
+    void failedWriteKeepsTheOldFile()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        dir.writeFile(sizes, "320x240\r\n");
+        frmVideoWindowSizes editor(forms);
+        editor.txtVideoWindowSizes->setPlainText(QStringLiteral("1920x1080 Full HD\n").repeated(200));
+        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+            .expectMessage(QString()); // the general error report
+        {
+            DiskFull full(1000);
+            editor.cmdSave->click();
+        }
+        QVERIFY2(prompts.messages().last().startsWith(QStringLiteral("ERROR# ")), qPrintable(prompts.messages().last()));
+        QVERIFY(prompts.messages().last().endsWith(QStringLiteral(". PLEASE CONTACT SUPPORT.")));
+        QVERIFY(!prompts.messages().contains(QStringLiteral("DATA SAVED.")));
+        QCOMPARE(dir.readFile(sizes), QByteArray("320x240\r\n"));
+        QCOMPARE(QDir(dir.file(QStringLiteral("config"))).entryList(QDir::Files).size(), 4);
+        VERIFY_PROMPTS(prompts);
+    }
+
+    // From the Edit menu: a saved change reaches the main window's list when
+    // the editor closes, with the start selection.
+    void bitratesFromTheMenu()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        w.cmbVideoBitrate->setCurrentIndex(1);
+        p.prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+            .expectMessage(QStringLiteral("DATA SAVED."));
+        QString seenTitle;
+        onModal([&seenTitle](QDialog *dialog) {
+            seenTitle = dialog->windowTitle();
+            auto *editor = qobject_cast<frmVideoBitrates *>(dialog);
+            QVERIFY(editor);
+            QVERIFY(editor->isModal());
+            editor->txtVideoBitrates->setPlainText(QStringLiteral("150\n250\n350\n450\n550\n650\n"));
+            editor->cmdSave->click();
+            editor->cmdExit->click();
+        });
+        w.mnuVideoRates->trigger();
+        QCOMPARE(seenTitle, QStringLiteral("Video Bitrates"));
+        QCOMPARE(entries(w.cmbVideoBitrate), (QStringList{"150", "250", "350", "450", "550", "650"}));
+        QCOMPARE(w.cmbVideoBitrate->currentIndex(), 4);
+        QCOMPARE(p.dir.readFile(bitrates), QByteArray("150\r\n250\r\n350\r\n450\r\n550\r\n650\r\n\r\n"));
+
+        // Exit drops what was typed; the list is refilled all the same.
+        w.cmbVideoBitrate->setCurrentIndex(0);
+        onModal([](QDialog *dialog) {
+            auto *editor = qobject_cast<frmVideoBitrates *>(dialog);
+            editor->txtVideoBitrates->setPlainText(QStringLiteral("1"));
+            editor->cmdExit->click();
+        });
+        w.mnuVideoRates->trigger();
+        QCOMPARE(w.cmbVideoBitrate->count(), 6);
+        QCOMPARE(w.cmbVideoBitrate->currentIndex(), 4);
+        QCOMPARE(p.dir.readFile(bitrates), QByteArray("150\r\n250\r\n350\r\n450\r\n550\r\n650\r\n\r\n"));
+        QCOMPARE(p.ended, 0);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void windowSizesFromTheMenu()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        w.cmbVideoWindow->setCurrentIndex(2);
+        w.optVideoWindowOriginal->setChecked(true);
+        p.prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
+            .expectMessage(QStringLiteral("DATA SAVED."));
+        onModal([](QDialog *dialog) {
+            auto *editor = qobject_cast<frmVideoWindowSizes *>(dialog);
+            QVERIFY(editor);
+            // The window-size editor closes through its close box here.
+            editor->txtVideoWindowSizes->setPlainText(QStringLiteral("1024x576 Wide\n\n800x600 SVGA"));
+            editor->cmdSave->click();
+            editor->close();
+        });
+        w.mnuVideoWindowSizes->trigger();
+        QCOMPARE(entries(w.cmbVideoWindow), (QStringList{"1024x576 Wide", "800x600 SVGA"}));
+        QCOMPARE(w.cmbVideoWindow->currentIndex(), 0);
+        QVERIFY(w.optVideoWindowResize->isChecked());
+        QVERIFY(!w.optVideoWindowOriginal->isChecked());
+
+        // Closed without saving: still reloaded, "Resize to (W x H)" chosen.
+        w.optVideoWindowOriginal->setChecked(true);
+        onModal([](QDialog *dialog) { qobject_cast<frmListEditor *>(dialog)->cmdExit->click(); });
+        w.mnuVideoWindowSizes->trigger();
+        QCOMPARE(w.cmbVideoWindow->currentIndex(), 0);
+        QVERIFY(w.optVideoWindowResize->isChecked());
+        QCOMPARE(p.ended, 0);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // A list the main window cannot use, left by something else while the
+    // editor is open, ends the program through the loader's report.
+    void reloadFailureEndsTheProgram()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        p.prompts.expectMessage(QStringLiteral("ERROR# 53 FILE NOT FOUND. PLEASE CONTACT SUPPORT."));
+        onModal([&p](QDialog *dialog) {
+            QFile::remove(p.dir.file(bitrates));
+            qobject_cast<frmListEditor *>(dialog)->cmdExit->click();
+        });
+        p.window->mnuVideoRates->trigger();
+        QCOMPARE(p.ended, 1);
+        VERIFY_PROMPTS(p.prompts);
+    }
+};
+
+QTEST_MAIN(TestListEditors)
+#include "tst_listeditors.moc"

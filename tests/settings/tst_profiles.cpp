@@ -1,0 +1,592 @@
+// Saving and loading profiles through the main window: the settings of the
+// main window and of the watermark dialog, the control reactions that
+// loading runs, and every way a profile can be wrong.
+#include "app/frmMain.h"
+#include "app/mdlMain.h"
+#include "app/ui_controls.h"
+#include "app/ui_forms.h"
+#include "settings/profile.h"
+#include "support/scriptedprompts.h"
+#include "support/testappdir.h"
+#include "watermark/frmWatermarkOptions.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace profile;
+
+namespace {
+
+const QString generalError53 = QStringLiteral("ERROR# 53 FILE NOT FOUND. PLEASE CONTACT SUPPORT.");
+const QString generalError380 = QStringLiteral("ERROR# 380 INVALID PROPERTY VALUE. PLEASE CONTACT SUPPORT.");
+const QString notAProfile = QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!");
+
+struct Program {
+    ScriptedPrompts prompts;
+    TestAppDir dir;
+    Forms forms{prompts, dir.path()};
+    int ended = 0;
+    std::unique_ptr<frmMain> window;
+    explicit Program(IPrompts *other = nullptr) : forms(other ? *other : prompts, dir.path())
+    {
+        forms.splashMilliseconds = 10;
+        forms.endProgram = [this] { ++ended; };
+        window = std::make_unique<frmMain>(forms);
+    }
+    frmMain &w() { return *window; }
+    frmWatermarkOptions &wm() { return forms.watermarkOptions(); }
+};
+
+QString check(QCheckBox *box) { return QString::number(ui::checkValue(box)); }
+QString option(QAbstractButton *button) { return button->isChecked() ? QStringLiteral("True") : QStringLiteral("False"); }
+QString index(QComboBox *list) { return QString::number(list->currentIndex()); }
+
+// The 28 settings as the controls show them, in profile order (index 0 is
+// the signature, so line numbers match).
+QStringList settingsOf(Program &p)
+{
+    frmMain &w = p.w();
+    frmWatermarkOptions &wm = p.wm();
+    return {QStringLiteral("vdlkenc"),
+            check(w.chkFLV),
+            check(w.chkMp4),
+            check(w.chkWebm),
+            option(w.optVideoWindowOriginal),
+            option(w.optVideoWindowResize),
+            index(w.cmbVideoWindow),
+            index(w.cmbVideoBitrate),
+            index(w.cmbVideoFrameRate),
+            check(w.chkWatermark),
+            check(w.chkGrabStillImage),
+            w.txtFrameMinute->text(),
+            w.txtFrameSecond->text(),
+            option(wm.optTextWM),
+            option(wm.optImageWM),
+            option(wm.optTopLeft),
+            option(wm.optTopRight),
+            option(wm.optBottomLeft),
+            option(wm.optBottomRight),
+            wm.txtWatermark->text(),
+            index(wm.cmbWMFontName),
+            index(wm.cmbWMFontFileName),
+            index(wm.cmbWMFontSize),
+            wm.txtWMFontColor->text(),
+            QString::number(qint32(wm.txtWMFontColor->foreColor())),
+            wm.txtWMAlpha->text(),
+            wm.lblWMImagePath->caption(),
+            index(w.cmbAudioBitrate),
+            index(w.cmbAudioSamplerate)};
+}
+
+QByteArray profileBytes(const QStringList &settings)
+{
+    Values v;
+    for (int i = 0; i < lineCount; ++i)
+        v[size_t(i)] = settings.at(i);
+    return encodeProfile(v);
+}
+
+// Lines enciphered one by one, each ended by CR LF.
+QByteArray enciphered(const QStringList &plain)
+{
+    QByteArray out;
+    for (const QString &line : plain)
+        out += EncryptText(line.toLatin1(), cipherKey) + "\r\n";
+    return out;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Answers the next modal dialog (the watermark dialog that a changed
+// chkWatermark opens) with the given action; counts how often it came.
+void onModal(int *shown, std::function<void(QDialog *)> action)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, action, tries, shown] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog && ++*tries < 500)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (dialog) {
+            ++*shown;
+            action(dialog);
+        }
+    });
+    timer->start();
+}
+
+// Prompts that accept whatever comes, for the fuzz loop.
+class AnyPrompts : public IPrompts
+{
+public:
+    QStringList messages;
+    int message(MsgIcon, const QString &, const QString &text, MsgButtons) override
+    {
+        messages << text;
+        return mdlMain::vbNo;
+    }
+    std::optional<QString> openFile(const QString &, const QString &, bool) override { return std::nullopt; }
+    std::optional<QString> saveFile(const QString &, const QString &, bool) override { return std::nullopt; }
+    QString browseForFolder(const QString &) override { return QString(); }
+    quint32 chooseColor(quint32 start) override { return start; }
+    void openUrl(const QString &) override {}
+    void showInFileManager(const QString &) override {}
+};
+
+} // namespace
+
+class TestProfiles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { mdlMain::blnForceExit = false; }
+
+    // Every setting changed, saved, and loaded into a program fresh from its
+    // start. The corners are one group, so each row picks another one.
+    void saveThenLoadRestoresEverySetting_data()
+    {
+        QTest::addColumn<int>("corner");
+        QTest::newRow("bottom right") << int(BottomRight);
+        QTest::newRow("top right") << int(TopRight);
+        QTest::newRow("bottom left") << int(BottomLeft);
+    }
+    void saveThenLoadRestoresEverySetting()
+    {
+        QFETCH(int, corner);
+        QTemporaryDir folder;
+        // No extension is added to the name the user gives.
+        const QString path = folder.path() + QStringLiteral("/my profile");
+
+        Program first;
+        QVERIFY(first.window->Form_Load());
+        const QStringList defaults = settingsOf(first);
+        frmMain &w = first.w();
+        frmWatermarkOptions &wm = first.wm();
+        // A filter text exists, so ticking the box opens no dialog here.
+        wm.txtWMString->setText(QStringLiteral("drawtext=text=x"));
+        ui::setCheckValue(w.chkFLV, 0);
+        ui::setCheckValue(w.chkMp4, 2);
+        ui::setCheckValue(w.chkWebm, 1);
+        w.cmbVideoWindow->setCurrentIndex(3);
+        w.optVideoWindowResize->setChecked(true);
+        w.cmbVideoBitrate->setCurrentIndex(2);
+        w.cmbVideoFrameRate->setCurrentIndex(7);
+        ui::setCheckValue(w.chkWatermark, 1);
+        ui::setCheckValue(w.chkGrabStillImage, 1);
+        w.txtFrameMinute->setText(QStringLiteral("04"));
+        w.txtFrameSecond->setText(QStringLiteral("15"));
+        wm.optImageWM->setChecked(true);
+        wm.optTopRight->setChecked(corner == TopRight);
+        wm.optBottomLeft->setChecked(corner == BottomLeft);
+        wm.optBottomRight->setChecked(corner == BottomRight);
+        wm.txtWatermark->setText(QStringLiteral("Café crème"));
+        wm.cmbWMFontName->setCurrentIndex(2);
+        wm.cmbWMFontFileName->setCurrentIndex(3); // apart from the name, to see line 21 applied after 20
+        wm.cmbWMFontSize->setCurrentIndex(5);
+        wm.txtWMFontColor->setText(QStringLiteral("0x0000FF"));
+        wm.txtWMFontColor->setForeColor(0xFF0000);
+        wm.txtWMAlpha->setText(QStringLiteral("35"));
+        wm.lblWMImagePath->setCaption(QStringLiteral("/srv/Bilder/logo ü.png"));
+        w.cmbAudioBitrate->setCurrentIndex(10);
+        w.cmbAudioSamplerate->setCurrentIndex(2);
+        const QStringList saved = settingsOf(first);
+        for (int line = 1; line < lineCount; ++line) {
+            if ((line == TopRight || line == BottomLeft || line == BottomRight) && line != corner)
+                continue;
+            QVERIFY2(saved.at(line) != defaults.at(line), qPrintable(settingName(line)));
+        }
+
+        first.prompts.expectSaveFile(path, QStringLiteral("Save Profile"))
+            .expectMessage(QStringLiteral("PROFILE SAVED AS ") + path);
+        w.mnuSaveProfile->trigger();
+        const auto &records = first.prompts.records();
+        QCOMPARE(records.at(0).text, QStringLiteral("Vidlark Web Video Encoder Profile|*.vlp"));
+        QCOMPARE(records.at(1).icon, MsgIcon::Information);
+        QCOMPARE(records.at(1).title, QStringLiteral(" Message"));
+        VERIFY_PROMPTS(first.prompts);
+        QVERIFY(QFile::exists(path));
+        QVERIFY(!QFile::exists(path + QStringLiteral(".vlp")));
+        const QByteArray bytes = readFile(path);
+        QCOMPARE(bytes, profileBytes(saved));
+        QCOMPARE(bytes.count("\r\n"), 29);
+
+        Program second;
+        QVERIFY(second.window->Form_Load());
+        QCOMPARE(settingsOf(second), defaults);
+        // Line 9 ticks the box while this program has no filter text: the
+        // watermark dialog opens, and loading goes on once it is closed.
+        int shown = 0;
+        QString shownName;
+        onModal(&shown, [&shownName](QDialog *dialog) {
+            shownName = dialog->objectName();
+            auto *options = qobject_cast<frmWatermarkOptions *>(dialog);
+            options->cmdExit->click();
+        });
+        second.prompts.expectOpenFile(path, QStringLiteral("Load Profile"));
+        second.w().mnuLoadProfile->trigger();
+        QCOMPARE(shown, 1);
+        QCOMPARE(shownName, QStringLiteral("frmWatermarkOptions"));
+        QCOMPARE(second.prompts.records().at(0).text, QStringLiteral("Vidlark Web Video Encoder Profile|*.vlp"));
+        QCOMPARE(settingsOf(second), saved);
+        // The reactions ran: the preview took the colour and the text, the
+        // image frame is the usable one, the path label's tooltip follows.
+        QCOMPARE(ui::foreColor(second.wm().lblWMPreview), quint32(0xFF0000));
+        QCOMPARE(second.wm().lblWMPreview->text(), QStringLiteral("Café crème"));
+        QVERIFY(second.wm().Frame3->isEnabled());
+        QVERIFY(!second.wm().Frame2->isEnabled());
+        QCOMPARE(second.wm().lblWMImagePath->toolTip(), QStringLiteral(" /srv/Bilder/logo ü.png "));
+        // Loading does not build the filter text.
+        QCOMPARE(second.wm().txtWMString->text(), QString());
+        QCOMPARE(second.w().intProfileLine, 29);
+        VERIFY_PROMPTS(second.prompts);
+    }
+
+    // The dialog that line 9 opens may be closed through its close box,
+    // which drops it: the watermark lines then go to the fresh one.
+    void watermarkDialogDroppedWhileLoading()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        QStringList s = settingsOf(p);
+        s[Watermark] = QStringLiteral("1");
+        s[WatermarkText] = QStringLiteral("Hallo");
+        s[FontSize] = QStringLiteral("4");
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("p.vlp"));
+        writeFile(path, profileBytes(s));
+        int shown = 0;
+        onModal(&shown, [](QDialog *dialog) { dialog->close(); });
+        p.w().LoadProfile(path);
+        QCOMPARE(shown, 1);
+        QCOMPARE(settingsOf(p), s);
+        QCOMPARE(p.wm().txtWatermark->text(), QStringLiteral("Hallo"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // Line 6 comes after lines 4 and 5: a changed window size selects
+    // "Resize to (W x H)" whatever line 4 said.
+    void windowSizeAfterTheOptions()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        QVERIFY(p.w().optVideoWindowOriginal->isChecked());
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("p.vlp"));
+
+        QStringList s = settingsOf(p);
+        s[KeepWindowSize] = QStringLiteral("True");
+        s[ResizeWindow] = QStringLiteral("False");
+        s[WindowSize] = QStringLiteral("3");
+        writeFile(path, profileBytes(s));
+        p.w().LoadProfile(path);
+        QVERIFY(p.w().optVideoWindowResize->isChecked());
+        QVERIFY(!p.w().optVideoWindowOriginal->isChecked());
+        QCOMPARE(p.w().cmbVideoWindow->currentIndex(), 3);
+
+        // The same index again changes nothing, so "Keep" stays.
+        writeFile(path, profileBytes(s));
+        p.w().LoadProfile(path);
+        QVERIFY(p.w().optVideoWindowOriginal->isChecked());
+        QVERIFY(!p.w().optVideoWindowResize->isChecked());
+
+        // Both options False clears the pair; -1 clears the list.
+        s[KeepWindowSize] = QStringLiteral("0");
+        s[WindowSize] = QStringLiteral("-1");
+        writeFile(path, profileBytes(s));
+        p.w().LoadProfile(path);
+        QVERIFY(!p.w().optVideoWindowOriginal->isChecked());
+        QVERIFY(!p.w().optVideoWindowResize->isChecked());
+        QCOMPARE(p.w().cmbVideoWindow->currentIndex(), -1);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // A profile as the Windows program writes it, made byte by byte: the
+    // watermark text "Café" is 43 61 66 E9 in Windows-1252, enciphered
+    // C67+e101=168, a97+p112=209, f102+h104=206, é233+y121=354-256=98;
+    // the image path "/é": /47+e101=148, é233+p112=345-256=89.
+    void accentedProfileFromWindows()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        QByteArray file("\xDB\xD4\xD4\xE4\xD7\xD1\xD2\r\n"); // "vdlkenc"
+        file += enciphered({"1", "1", "0", "True", "False", "0", "4", "4", "0", "0", "00", "30", "True", "False",
+                            "True", "False", "False", "False"});
+        file += QByteArray("\xA8\xD1\xCE\x62\r\n");           // line 19, "Café"
+        file += enciphered({"0", "0", "2", "0x008000", "32768", "60"});
+        file += QByteArray("\x94\x59\r\n");                   // line 26, "/é"
+        file += enciphered({"8", "1"});
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("windows.vlp"));
+        writeFile(path, file);
+        p.w().LoadProfile(path);
+        QCOMPARE(p.wm().txtWatermark->text(), QStringLiteral("Café"));
+        QCOMPARE(p.wm().lblWMPreview->text(), QStringLiteral("Café"));
+        QCOMPARE(p.wm().lblWMImagePath->caption(), QStringLiteral("/é"));
+        QCOMPARE(p.wm().lblWMImagePath->toolTip(), QStringLiteral(" /é "));
+
+        // And what we write is what Windows reads: the same bytes back.
+        p.prompts.expectSaveFile(path).expectMessage(QStringLiteral("PROFILE SAVED AS ") + path);
+        p.w().mnuSaveProfile_Click();
+        QCOMPARE(readFile(path), file);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // Values the format cannot carry are refused with the setting named;
+    // the existing file is not touched.
+    void refusedValues_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not Windows-1252") << QStringLiteral("Hello 世界") << QString()
+                                          << QStringLiteral("PROFILE NOT SAVED! THE WATERMARK TEXT HOLDS \"世\", "
+                                                            "WHICH A PROFILE CANNOT STORE.");
+        // ¥ (0xA5) first: 165+e101=266-256=10, a line feed.
+        QTest::newRow("would be LF") << QStringLiteral("¥") << QString()
+                                     << QStringLiteral("PROFILE NOT SAVED! THE WATERMARK TEXT HOLDS \"¥\" AT "
+                                                       "POSITION 1, WHERE A PROFILE CANNOT STORE IT.");
+        // ¨ (0xA8) first: 168+101=269-256=13, a carriage return.
+        QTest::newRow("would be CR") << QStringLiteral("ok") << QStringLiteral("¨/logo.png")
+                                     << QStringLiteral("PROFILE NOT SAVED! THE WATERMARK IMAGE PATH HOLDS \"¨\" AT "
+                                                       "POSITION 1, WHERE A PROFILE CANNOT STORE IT.");
+    }
+    void refusedValues()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, path);
+        QFETCH(QString, message);
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        p.wm().txtWatermark->setText(text);
+        p.wm().lblWMImagePath->setCaption(path);
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("old.vlp"));
+        writeFile(file, "old profile\r\n");
+        p.prompts.expectSaveFile(file).expectMessage(message);
+        p.w().mnuSaveProfile->trigger();
+        QCOMPARE(p.prompts.records().last().icon, MsgIcon::Critical);
+        QCOMPARE(p.prompts.records().last().title, QStringLiteral("Error"));
+        QCOMPARE(readFile(file), QByteArray("old profile\r\n"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"old.vlp"});
+        // A new name is not created either.
+        const QString fresh = folder.filePath(QStringLiteral("new.vlp"));
+        p.prompts.expectSaveFile(fresh).expectMessage(message);
+        p.w().mnuSaveProfile->trigger();
+        QVERIFY(!QFile::exists(fresh));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void saveFailures()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        QTemporaryDir folder;
+        // Cancel: nothing at all.
+        p.prompts.expectSaveFile(std::nullopt);
+        p.w().mnuSaveProfile->trigger();
+        // A folder that does not exist.
+        p.prompts.expectSaveFile(folder.filePath(QStringLiteral("nowhere/p.vlp")))
+            .expectMessage(QStringLiteral("ERROR# 76 PATH NOT FOUND. PLEASE CONTACT SUPPORT."));
+        p.w().mnuSaveProfile->trigger();
+        // A folder replaced by a file.
+        writeFile(folder.filePath(QStringLiteral("plain")), "x");
+        p.prompts.expectSaveFile(folder.filePath(QStringLiteral("plain/p.vlp"))).expectMessage(QString());
+        p.w().mnuSaveProfile->trigger();
+        QVERIFY(p.prompts.messages().last().startsWith(QStringLiteral("ERROR# ")));
+        QVERIFY(!p.prompts.messages().join(QLatin1Char('|')).contains(QStringLiteral("PROFILE SAVED")));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void partialAndForeignFiles()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        const QStringList start = settingsOf(p);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("p.vlp"));
+
+        // Fewer lines: those present apply.
+        writeFile(path, enciphered({"vdlkenc", "0", "0", "1"}));
+        p.w().LoadProfile(path);
+        QStringList expected = start;
+        expected[FLV] = QStringLiteral("0");
+        expected[Mp4] = QStringLiteral("0");
+        expected[Webm] = QStringLiteral("1");
+        QCOMPARE(settingsOf(p), expected);
+
+        // Lines after line 28 are ignored, whatever they hold.
+        QStringList full = start;
+        full[AudioSamplerate] = QStringLiteral("0");
+        writeFile(path, profileBytes(full) + enciphered({"garbage", "99", "-5"}) + "\xFF\xFF\r\n");
+        p.w().LoadProfile(path);
+        QCOMPARE(settingsOf(p), full);
+
+        // The wrong signature: the message, and nothing applied.
+        QStringList other = start;
+        other[Webm] = QStringLiteral("0");
+        other[Signature] = QStringLiteral("vdlkenC");
+        writeFile(path, profileBytes(other));
+        p.prompts.expectMessage(notAProfile);
+        p.w().LoadProfile(path);
+        QCOMPARE(p.prompts.records().last().icon, MsgIcon::Critical);
+        QCOMPARE(p.prompts.records().last().title, QStringLiteral("Error"));
+        QCOMPARE(settingsOf(p), full);
+
+        // Any other text file.
+        writeFile(path, "vdlkenc\r\n1\r\n");
+        p.prompts.expectMessage(notAProfile);
+        p.w().LoadProfile(path);
+        // An empty file: nothing, and no message.
+        writeFile(path, QByteArray());
+        p.w().LoadProfile(path);
+        // A first line that is empty is no signature.
+        writeFile(path, "\r\n");
+        p.prompts.expectMessage(notAProfile);
+        p.w().LoadProfile(path);
+        QCOMPARE(settingsOf(p), full);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // A bad value stops loading at its line with the general error report;
+    // the lines before it stay applied.
+    void badValueStopsThere_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bitrate index beyond the list") << int(VideoBitrate) << "11" << generalError380;
+        QTest::newRow("check state 3") << int(GrabStillImage) << "3" << generalError380;
+        QTest::newRow("option not a truth value")
+            << int(TopRight) << "maybe" << QStringLiteral("ERROR# 13 TYPE MISMATCH. PLEASE CONTACT SUPPORT.");
+        QTest::newRow("font size index beyond") << int(FontSize) << "8" << generalError380;
+        QTest::newRow("colour out of range") << int(FontColor) << "-1" << generalError380;
+        QTest::newRow("index overflows") << int(AudioBitrate) << "70000"
+                                         << QStringLiteral("ERROR# 6 OVERFLOW. PLEASE CONTACT SUPPORT.");
+    }
+    void badValueStopsThere()
+    {
+        QFETCH(int, line);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        Program p;
+        // Ten bitrates: index 11 lies beyond today's list.
+        p.dir.writeFile(QStringLiteral("config/configvbr.txt"), "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n");
+        QVERIFY(p.window->Form_Load());
+        const QStringList start = settingsOf(p);
+        // Every line differs from the start, so we can see where loading stopped.
+        QStringList s = start;
+        s[FLV] = QStringLiteral("0");
+        s[VideoFrameRate] = QStringLiteral("1");
+        s[StillMinute] = QStringLiteral("07");
+        s[TextWatermark] = QStringLiteral("False");
+        s[WatermarkText] = QStringLiteral("Zeile");
+        s[FontSize] = QStringLiteral("1");
+        s[Transparency] = QStringLiteral("12");
+        s[AudioBitrate] = QStringLiteral("1");
+        s[AudioSamplerate] = QStringLiteral("0");
+        s[line] = value;
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("p.vlp"));
+        writeFile(path, profileBytes(s));
+        p.prompts.expectMessage(message);
+        p.w().LoadProfile(path);
+        QCOMPARE(p.w().intProfileLine, line);
+        const QStringList now = settingsOf(p);
+        for (int i = 1; i < lineCount; ++i) {
+            if (i < line)
+                QCOMPARE(now.at(i), s.at(i));
+            else if (i > line)
+                QCOMPARE(now.at(i), start.at(i));
+        }
+        QCOMPARE(p.ended, 0);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void loadDialogAndMissingFile()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        const QStringList start = settingsOf(p);
+        p.prompts.expectOpenFile(std::nullopt, QStringLiteral("Load Profile"));
+        p.w().mnuLoadProfile->trigger();
+        p.prompts.expectOpenFile(p.dir.file(QStringLiteral("none.vlp"))).expectMessage(generalError53);
+        p.w().mnuLoadProfile->trigger();
+        // A folder is no profile either.
+        p.prompts.expectMessage(QString());
+        p.w().LoadProfile(p.dir.path());
+        QVERIFY(p.prompts.messages().last().startsWith(QStringLiteral("ERROR# ")));
+        QCOMPARE(settingsOf(p), start);
+        QCOMPARE(p.ended, 0);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // Random lines after a valid signature never crash the program; they
+    // end at most in one general error report each.
+    void fuzz()
+    {
+        AnyPrompts prompts;
+        Program p(&prompts);
+        QVERIFY(p.window->Form_Load());
+        p.wm().txtWMString->setText(QStringLiteral("drawtext=text=x")); // no dialog from line 9
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("fuzz.vlp"));
+        QRandomGenerator random(7);
+        const QStringList likely = {"0", "1", "2", "-1", "3", "True", "False", "", "x", "65536", "1e3", " 2 "};
+        for (int round = 0; round < 300; ++round) {
+            QByteArray bytes;
+            if (round % 4 != 0)
+                bytes = EncryptText("vdlkenc", cipherKey) + "\r\n";
+            const int lines = random.bounded(40);
+            for (int i = 0; i < lines; ++i) {
+                if (random.bounded(2)) {
+                    bytes += EncryptText(likely.at(random.bounded(likely.size())).toLatin1(), cipherKey);
+                } else {
+                    for (int n = random.bounded(12); n > 0; --n)
+                        bytes += char(random.bounded(256));
+                }
+                bytes += random.bounded(3) ? "\r\n" : "\n";
+            }
+            writeFile(path, bytes);
+            const int before = int(prompts.messages.size());
+            p.w().LoadProfile(path);
+            QVERIFY(prompts.messages.size() - before <= 1);
+            for (qsizetype m = before; m < prompts.messages.size(); ++m) {
+                const QString &text = prompts.messages.at(m);
+                QVERIFY2(text == notAProfile || text.startsWith(QStringLiteral("ERROR# ")), qPrintable(text));
+            }
+        }
+        QCOMPARE(p.ended, 0);
+        QVERIFY(p.w().isVisible());
+        // Whatever the controls hold now can be saved or refused, never half written.
+        QVERIFY(p.forms.watermarkOptionsLoaded());
+    }
+};
+
+QTEST_MAIN(TestProfiles)
+#include "tst_profiles.moc"
