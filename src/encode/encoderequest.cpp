@@ -2,6 +2,7 @@
 
 #include "app/conversions.h"
 #include "app/runtimeerror.h"
+#include "watermark/watermarkfilter.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,10 +157,9 @@ bool settleFaststart(const QString &mp4Path, const QString &tempPath, std::optio
     return false;
 }
 
-QString pictureCopyToDelete(const QString &appFolder, const QString &imageName)
+QString pictureCopyToDelete(const QString &appFolder, const QString &imageName, const QString &programName)
 {
-    if (imageName.isEmpty() || imageName.contains(QLatin1Char('/')) || imageName == QLatin1String(".")
-        || imageName == QLatin1String(".."))
+    if (watermark::isReservedPictureName(appFolder, imageName, programName))
         return QString();
     const QString path = QDir(appFolder).filePath(imageName);
     const QFileInfo info(path);

@@ -81,9 +81,10 @@ void moveToTemp(const QString &mp4Path, const QString &tempPath);
 bool settleFaststart(const QString &mp4Path, const QString &tempPath, std::optional<int> toolStatus);
 
 // The watermark picture copy to delete at the end of a request: the plain
-// file <appFolder>/<name>, or nothing when the name is empty, names a folder
-// or a link, or reaches outside the application folder.
-QString pictureCopyToDelete(const QString &appFolder, const QString &imageName);
+// picture file <appFolder>/<name>, or nothing when the name is empty, names
+// a folder, a link or one of the program's own files, or reaches outside the
+// application folder.
+QString pictureCopyToDelete(const QString &appFolder, const QString &imageName, const QString &programName);
 
 // "FILE(S) ENCODED - <folder>\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?"
 QString finalQuestion(const QString &outDir);

@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -170,7 +171,9 @@ void frmMain::cmdEncode_Click()
 
         // The picture copy made for the watermark filter is ours to remove.
         if (watermark.optImageWM->isChecked()) {
-            const QString copy = encode::pictureCopyToDelete(m_forms.appFolder(), watermark.lblWMImageName->caption());
+            const QString copy = encode::pictureCopyToDelete(
+                m_forms.appFolder(), watermark.lblWMImageName->caption(),
+                QFileInfo(QCoreApplication::applicationFilePath()).fileName());
             if (!copy.isEmpty())
                 QFile::remove(copy);
         }

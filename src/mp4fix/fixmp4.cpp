@@ -2,7 +2,7 @@
 
 #include "app/mdlMain.h"
 #include "app/runtimeerror.h"
-#include "process/cmdline.h"
+#include "encode/commandlines.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +22,8 @@ FixNames deriveNames(const QString &source)
 
 QString faststartCommand(const QString &appFolder, const FixNames &names)
 {
-    return cmdline::quoteIfNeeded(mdlMain::GetShortPath(appFolder)) + QStringLiteral("/ma ")
-        + cmdline::quoteArgument(names.work) + QLatin1Char(' ') + cmdline::quoteArgument(names.fixed);
+    return commandlines::toolPath(mdlMain::GetShortPath(appFolder), QStringLiteral("ma")) + QLatin1Char(' ')
+        + commandlines::quotedPath(names.work) + QLatin1Char(' ') + commandlines::quotedPath(names.fixed);
 }
 
 QString copyToWorkFile(const FixNames &names)

@@ -296,12 +296,20 @@ private slots:
         QDir().mkpath(app + "/config");
         writeBytes(app + "/logo.png", 5);
         QVERIFY(QFile::link(app + "/logo.png", app + "/link.png"));
-        QCOMPARE(pictureCopyToDelete(app, "logo.png"), app + "/logo.png");
-        QCOMPARE(pictureCopyToDelete(app, QString()), QString());
-        QCOMPARE(pictureCopyToDelete(app, "config"), QString());
-        QCOMPARE(pictureCopyToDelete(app, "link.png"), QString());
-        QCOMPARE(pictureCopyToDelete(app, "../src/clip.avi"), QString());
-        QCOMPARE(pictureCopyToDelete(app, "gone.png"), QString());
+        writeBytes(app + "/ma", 5);
+        writeBytes(app + "/notes.txt", 5);
+        writeBytes(app + "/prog", 5);
+        const QString program = "prog";
+        QCOMPARE(pictureCopyToDelete(app, "logo.png", program), app + "/logo.png");
+        QCOMPARE(pictureCopyToDelete(app, QString(), program), QString());
+        QCOMPARE(pictureCopyToDelete(app, "config", program), QString());
+        QCOMPARE(pictureCopyToDelete(app, "link.png", program), QString());
+        QCOMPARE(pictureCopyToDelete(app, "../src/clip.avi", program), QString());
+        QCOMPARE(pictureCopyToDelete(app, "gone.png", program), QString());
+        // The program's own files are never taken for a picture copy.
+        QCOMPARE(pictureCopyToDelete(app, "ma", program), QString());
+        QCOMPARE(pictureCopyToDelete(app, "prog", program), QString());
+        QCOMPARE(pictureCopyToDelete(app, "notes.txt", program), QString());
     }
 
     void finalQuestionText()

@@ -102,10 +102,11 @@ private slots:
         QCOMPARE(deriveNames("/v/a.b.f4v").fixed, QStringLiteral("/v/a.b-fixed.mp4"));
         // By length, not by the dot.
         QCOMPARE(deriveNames("/v/movie").fixed, QStringLiteral("/v/m-fixed.mp4"));
-        QCOMPARE(mp4fix::faststartCommand("/opt/vidlark", deriveNames("/v/clip.mp4")),
-                 QStringLiteral("/opt/vidlark/ma \"/v/clip-fixed.mp4.tmp\" \"/v/clip-fixed.mp4\""));
-        QCOMPARE(mp4fix::faststartCommand(QDir::tempPath(), deriveNames("/v/clip.mp4")).left(QDir::tempPath().size() + 4),
-                 QDir::tempPath() + QStringLiteral("/ma "));
+        QTemporaryDir plain, spaced(QDir::tempPath() + "/app folder XXXXXX");
+        QCOMPARE(mp4fix::faststartCommand(plain.path(), deriveNames("/v/clip.mp4")),
+                 plain.path() + QStringLiteral("/ma \"/v/clip-fixed.mp4.tmp\" \"/v/clip-fixed.mp4\""));
+        QCOMPARE(mp4fix::faststartCommand(spaced.path(), deriveNames("/v/clip.mp4")),
+                 QLatin1Char('"') + spaced.path() + QStringLiteral("\"/ma \"/v/clip-fixed.mp4.tmp\" \"/v/clip-fixed.mp4\""));
     }
 
     void windowLooks()
