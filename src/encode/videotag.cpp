@@ -1,0 +1,66 @@
+#include "encode/videotag.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QUrl>
+
+namespace videotag {
+
+namespace {
+
+// A path relative to the output folder, as a URL path with its special
+// characters escaped and then made safe for a double-quoted attribute.
+QString relative(const QString &outDir, const QString &path)
+{
+    QString name = path;
+    if (!outDir.isEmpty() && path.startsWith(outDir))
+        name = path.mid(outDir.size());
+    else
+        name = QFileInfo(path).fileName();
+    QStringList parts = name.split(QLatin1Char('/'));
+    for (QString &p : parts)
+        p = QString::fromUtf8(QUrl::toPercentEncoding(p, "!$&'()*+,;=:@-._~"));
+    return parts.join(QLatin1Char('/')).toHtmlEscaped();
+}
+
+} // namespace
+
+bool hasVideo(const Made &made)
+{
+    return !made.webm.isEmpty() || !made.mp4.isEmpty();
+}
+
+QString html5VideoTag(const Made &made)
+{
+    QString tag = QStringLiteral("<video controls");
+    if (made.size.isValid() && !made.size.isEmpty())
+        tag += QStringLiteral(" width=\"%1\" height=\"%2\"").arg(made.size.width()).arg(made.size.height());
+    if (!made.stillImage.isEmpty())
+        tag += QStringLiteral(" poster=\"") + relative(made.outDir, made.stillImage) + QLatin1Char('"');
+    tag += QStringLiteral(">\n");
+    if (!made.webm.isEmpty())
+        tag += QStringLiteral("  <source src=\"") + relative(made.outDir, made.webm)
+            + QStringLiteral("\" type=\"video/webm\">\n");
+    if (!made.mp4.isEmpty())
+        tag += QStringLiteral("  <source src=\"") + relative(made.outDir, made.mp4)
+            + QStringLiteral("\" type=\"video/mp4\">\n");
+    tag += QStringLiteral("  Your browser cannot play this video.");
+    if (!made.mp4.isEmpty())
+        tag += QStringLiteral(" <a href=\"") + relative(made.outDir, made.mp4) + QStringLiteral("\">Download it</a>.");
+    else
+        tag += QStringLiteral(" <a href=\"") + relative(made.outDir, made.webm) + QStringLiteral("\">Download it</a>.");
+    tag += QStringLiteral("\n</video>\n");
+    return tag;
+}
+
+QSize videoSizeFromProbe(const QString &ffmpegOutput)
+{
+    static const QRegularExpression stream(QStringLiteral("Stream #\\d+:\\d+.*?: Video: .*?\\b(\\d{2,5})x(\\d{2,5})\\b"));
+    const QRegularExpressionMatch m = stream.match(ffmpegOutput);
+    if (!m.hasMatch())
+        return QSize();
+    return QSize(m.captured(1).toInt(), m.captured(2).toInt());
+}
+
+} // namespace videotag
