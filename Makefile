@@ -2,7 +2,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench install uninstall clean
+
+PREFIX ?= $(HOME)/.local
 
 all: build
 
@@ -25,6 +27,12 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+install: build
+	@./scripts/install.sh $(BUILD)/appdir $(PREFIX)
+
+uninstall:
+	@./scripts/uninstall.sh $(PREFIX)
 
 clean:
 	rm -rf $(BUILD)
