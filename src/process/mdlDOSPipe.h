@@ -1,0 +1,46 @@
+#pragma once
+// The console runner: starts one external console tool from a command text,
+// hidden, and hands everything it writes on stdout and stderr to the caller
+// while it runs, keeping the event loop turning.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class IPrompts;
+
+namespace mdlDOSPipe {
+
+// Receives each piece of output in the order read: the bytes (1 to 256 of
+// them) and their text, decoded as UTF-8 with the state carried from piece to
+// piece, so a character cut between two reads arrives whole with the later
+// piece (the earlier text can then be empty).
+using ChunkSink = std::function<void(const QString &text, const QByteArray &bytes)>;
+
+// Runs the command text: the program first, then its arguments, split by
+// cmdline::splitCommandLine (never by a shell). A program without "/" is
+// looked up in PATH; a relative path is taken from the current directory.
+// The tool runs in workingFolder (unless empty) in a process group of its
+// own, with stdin on /dev/null and stdout and stderr sharing one pipe, so
+// their texts arrive in the order written; it inherits the environment and
+// no other descriptor.
+// Output is read at most 256 bytes at a time; each piece goes to the sink
+// and is followed by one turn of the event loop. While the tool is silent
+// the loop still turns at least every 10 ms, so timers and buttons stay
+// alive. The call returns when the output has ended (every writer has closed
+// the pipe); the tool itself is not waited for beyond a short moment, and a
+// tool still running then is reaped later, so it never stays a zombie.
+// A tool that cannot be started shows "EXECUTEAPP FAILED AT CREATEPROCESS",
+// a pipe that cannot be made "EXECUTEAPP FAILED AT CREATEPIPE", each once,
+// as an error box through the prompts.
+// Returns the empty text, always.
+QString ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString &workingFolder,
+                   const ChunkSink &sink);
+
+// Exit code of the tool of the last ExecuteApp call when it had exited
+// normally by the time its output ended (or within half a second after);
+// std::nullopt when it was not started, was ended by a signal, or was still
+// running then.
+std::optional<int> lastExitStatus();
+
+} // namespace mdlDOSPipe
