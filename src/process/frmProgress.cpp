@@ -1,9 +1,241 @@
 #include "process/frmProgress.h"
 
+#include "app/frmMain.h"
+#include "app/mdlMain.h"
+#include "app/prompts.h"
+#include "app/ui_controls.h"
+#include "app/ui_forms.h"
+#include "process/mdlDOSPipe.h"
+#include "process/mdlKillProcess.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kTarget = QStringLiteral("ffmpeg");
+// A display frame: the console box is never repainted more often.
+constexpr int kFrameMs = 16;
+
+// Courier New 9 pt, or the desktop's fixed-pitch font where it is missing.
+QFont consoleFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSizeF(9.0);
+    if (!QFontInfo(font).fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSizeF(9.0);
+    }
+    return font;
+}
+
+CaptionLabel *pathLabel(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *label = new CaptionLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // A long path is cut at the edge; the tooltip carries all of it.
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    label->setMargin(2);
+    label->setCaption(caption);
+    label->setMinimumHeight(label->sizeHint().height());
+    return label;
+}
+
+} // namespace
+
 frmProgress::frmProgress(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(forms)
 {
+    setObjectName(QStringLiteral("frmProgress"));
+    // No title text, and a frame without a close box or any other button.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint);
+    setWindowTitle(QString());
+    setFont(ui::standardFont());
+    setAccessibleName(QStringLiteral("Encoding progress"));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1500);
+    connect(Timer1, &QTimer::timeout, this, &frmProgress::Timer1_Timer);
+
+    m_paintTimer = new QTimer(this);
+    m_paintTimer->setSingleShot(true);
+    connect(m_paintTimer, &QTimer::timeout, this, &frmProgress::paintNow);
+
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    lblEncodingFrom = pathLabel(Frame1, "lblEncodingFrom", QStringLiteral("Encoding "));
+    lblEncodingTo = pathLabel(Frame1, "lblEncodingTo", QStringLiteral("To "));
+
+    txtDOS = new QPlainTextEdit(Frame1);
+    txtDOS->setObjectName(QStringLiteral("txtDOS"));
+    txtDOS->setReadOnly(true);
+    txtDOS->setFont(consoleFont());
+    QPalette palette = txtDOS->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, Qt::black);
+        palette.setColor(group, QPalette::Text, QColor(0, 192, 0));
+    }
+    txtDOS->setPalette(palette);
+    txtDOS->setFixedSize(600, 280);
+    ui::describe(txtDOS, QStringLiteral(" Encoder status "), QStringLiteral("Encoder output"));
+
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel Encoding"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    ui::describe(cmdCancel, QStringLiteral(" Cancel encoding "));
+    cmdCancel->setAutoDefault(false);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmProgress::cmdCancel_Click);
+
+    auto *frameLayout = new QVBoxLayout(Frame1);
+    frameLayout->addWidget(lblEncodingFrom);
+    frameLayout->addWidget(lblEncodingTo);
+    frameLayout->addWidget(txtDOS);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Frame1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
+
+frmProgress::~frmProgress() = default;
 
 void frmProgress::showModal()
 {
+    if (m_running)
+        return;
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    raise();
+    activateWindow();
+    Form_Activate();
+}
+
+void frmProgress::Form_Activate()
+{
+    using namespace mdlMain;
+    if (!Timer1->isActive())
+        Timer1->start();
+    const int kind = intEncodeKind;
+    blnCancelled = false;
+
+    frmMain *main = m_forms.main();
+    if (kind >= 1 && kind <= 3 && main) {
+        const QLineEdit *name = kind == 1 ? main->txtOutFileFLV : kind == 2 ? main->txtOutFileMp4 : main->txtOutFileWebm;
+        lblEncodingFrom->setCaption(QStringLiteral(" Encoding ") + main->lblInput->caption());
+        lblEncodingTo->setCaption(QStringLiteral(" To ") + main->lblOutDir->caption() + name->text());
+    }
+    ui::describe(lblEncodingFrom, lblEncodingFrom->caption());
+    ui::describe(lblEncodingTo, lblEncodingTo->caption());
+
+    // The window stays alive for the whole run, even when a cancel unloads
+    // it: its deletion waits until the runner has returned (see event()).
+    m_running = true;
+    const QString rest = mdlDOSPipe::ExecuteApp(
+        strCommandLine, m_forms.prompts(), m_forms.appFolder(),
+        [this](const QString &text, const QByteArray &bytes) {
+            appendOutput(text);
+            emit outputReceived(bytes, text);
+        });
+    txtDOS->setPlainText(rest);
+    m_running = false;
+
+    mdlKillProcess::KillProcess(kTarget);
+    hide();
+    if (m_deleteAfterRun)
+        deleteLater();
+}
+
+void frmProgress::Timer1_Timer()
+{
+    txtDOS->setPlainText(QString());
+}
+
+void frmProgress::cmdCancel_Click()
+{
+    using namespace mdlMain;
+    const int answer = m_forms.prompts().question(QStringLiteral("CANCEL ENCODING?"));
+    strMsgAnswer = QString::number(answer);
+    if (answer != vbYes)
+        return;
+    mdlKillProcess::KillProcess(kTarget);
+    blnCancelled = true;
+    Timer1->stop();
+    if (m_forms.progressLoaded() && &m_forms.progress() == this) {
+        m_forms.unloadProgress();
+    } else {
+        hide();
+        deleteLater();
+    }
+}
+
+void frmProgress::appendOutput(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    // The box shows line ends as line breaks; a CR LF pair cut between two
+    // pieces makes one break, as it does within a piece.
+    QStringView piece(text);
+    if (m_lastWasCR && piece.startsWith(QLatin1Char('\n')))
+        piece = piece.mid(1);
+    m_lastWasCR = text.endsWith(QLatin1Char('\r'));
+    if (piece.isEmpty())
+        return;
+    QTextCursor cursor(txtDOS->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(piece.toString());
+}
+
+void frmProgress::closeEvent(QCloseEvent *event)
+{
+    // Neither the window frame nor Alt+F4 closes the window.
+    event->ignore();
+}
+
+void frmProgress::reject()
+{
+    cmdCancel->click();
+}
+
+void frmProgress::paintNow()
+{
+    m_lastPaint.restart();
+    QEvent update(QEvent::UpdateRequest);
+    QDialog::event(&update);
+}
+
+bool frmProgress::event(QEvent *event)
+{
+    if (event->type() == QEvent::UpdateRequest && (m_running || m_paintTimer->isActive())) {
+        // The runner turns the event loop after every piece of output; a
+        // fast tool would spend its time waiting for repaints nobody can
+        // see. The text is always current; the window shows it once a frame.
+        if (m_paintTimer->isActive())
+            return true;
+        if (m_lastPaint.isValid() && m_lastPaint.elapsed() < kFrameMs) {
+            m_paintTimer->start(int(kFrameMs - m_lastPaint.elapsed()));
+            return true;
+        }
+        m_lastPaint.restart();
+        return QDialog::event(event);
+    }
+    if (event->type() == QEvent::DeferredDelete && m_running) {
+        // Unloaded by a cancel while the runner is still on the call stack
+        // in Form_Activate: delete once the run has returned.
+        m_deleteAfterRun = true;
+        return true;
+    }
+    return QDialog::event(event);
 }
