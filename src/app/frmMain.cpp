@@ -17,6 +17,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -83,6 +88,7 @@ frmMain::frmMain(Forms &forms, QWidget *parent) : QMainWindow(parent), m_forms(f
     // Fixed single border: the window keeps the size its contents need.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    setAcceptDrops(true);
 }
 
 frmMain::~frmMain()
@@ -295,6 +301,7 @@ void frmMain::buildMenus()
     mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuMakeMp4Streamable = action(mnuTools, "mnuMakeMp4Streamable", QStringLiteral("&Make Mp4 Streamable"));
+    mnuCopyVideoTag = action(mnuTools, "mnuCopyVideoTag", QStringLiteral("Copy HTML5 &Video Tag"));
 
     mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
@@ -342,6 +349,7 @@ void frmMain::connectReactions()
     connect(mnuVideoRates, &QAction::triggered, this, &frmMain::mnuVideoRates_Click);
     connect(mnuVideoWindowSizes, &QAction::triggered, this, &frmMain::mnuVideoWindowSizes_Click);
     connect(mnuMakeMp4Streamable, &QAction::triggered, this, &frmMain::mnuMakeMp4Streamable_Click);
+    connect(mnuCopyVideoTag, &QAction::triggered, this, &frmMain::mnuCopyVideoTag_Click);
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
@@ -364,6 +372,30 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         return keyAscii == 0;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent *event)
+{
+    // Several files: the first counts, the rest are passed over quietly.
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    const QString path = urls.first().toLocalFile();
+    const QFileInfo info(path);
+    if (info.isDir())
+        setOutputFolder(path);
+    else if (info.suffix().compare(QLatin1String("vlp"), Qt::CaseInsensitive) == 0)
+        LoadProfile(path);
+    else
+        setSource(path);
 }
 
 bool frmMain::Form_Load()

@@ -1,6 +1,8 @@
 #pragma once
 // The main window. Its controls hold the encode settings; the handlers of
 // each subsystem live in that subsystem's folder (frmMain_*.cpp).
+#include "encode/videotag.h"
+
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
@@ -86,6 +88,7 @@ public:
     QAction *mnuExit = nullptr;
     QMenu *mnuTools = nullptr;
     QAction *mnuMakeMp4Streamable = nullptr;
+    QAction *mnuCopyVideoTag = nullptr;
     QMenu *mnuEdit = nullptr;
     QAction *mnuVideoWindowSizes = nullptr;
     QAction *mnuVideoRates = nullptr;
@@ -109,6 +112,10 @@ public:
     void cmdInput_Click();
     void SetOutputFileNames();
     void cmdOutDir_Click();
+    // What "&Source Video..." and "&Output Folder..." do once a path is
+    // chosen (also used when a file or folder is dropped on the window).
+    void setSource(const QString &path);
+    void setOutputFolder(const QString &folder);
     void cmbVideoWindow_Click();
     // Key filters of the time fields: set key to 0 to discard it.
     void txtFrameMinute_KeyPress(int &keyAscii);
@@ -121,6 +128,10 @@ public:
 
     // --- Encoding (encode/frmMain_encode.cpp) ---
     void cmdEncode_Click();
+    // The videos the last request made, for the HTML5 video tag
+    // (encode/frmMain_videotag.cpp).
+    videotag::Made lastMade;
+    void mnuCopyVideoTag_Click();
 
     // --- Profiles and list editors (settings/frmMain_settings.cpp) ---
     void mnuSaveProfile_Click();
@@ -144,6 +155,8 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildControls();

@@ -20,7 +20,16 @@ void frmMain::cmdInput_Click()
                                                                QStringLiteral("Video Files |*.*"), true);
         if (!chosen)
             return; // a cancel changes nothing and says nothing
-        const QString &path = *chosen;
+        setSource(*chosen);
+    } catch (const RuntimeError &e) {
+        showGeneralError(prompts, e);
+    }
+}
+
+void frmMain::setSource(const QString &path)
+{
+    IPrompts &prompts = m_forms.prompts();
+    try {
         lblInput->setCaption(path);
 
         // An unlocked output folder follows each new source; a locked one is
@@ -60,7 +69,16 @@ void frmMain::cmdOutDir_Click()
 {
     IPrompts &prompts = m_forms.prompts();
     try {
-        const QString folder = prompts.browseForFolder(QStringLiteral("Select Your Output Folder:"));
+        setOutputFolder(prompts.browseForFolder(QStringLiteral("Select Your Output Folder:")));
+    } catch (const RuntimeError &e) {
+        showGeneralError(prompts, e);
+    }
+}
+
+void frmMain::setOutputFolder(const QString &folder)
+{
+    IPrompts &prompts = m_forms.prompts();
+    try {
         if (!folder.isEmpty())
             lblOutDir->setCaption(folder);
         if (!lblOutDir->caption().isEmpty())

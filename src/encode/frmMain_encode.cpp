@@ -118,6 +118,9 @@ void frmMain::cmdEncode_Click()
             txtApp->clear();
         };
         QString lastOutput;
+        // What this request makes, for the HTML5 video tag.
+        lastMade = videotag::Made();
+        lastMade.outDir = state.outDir;
         // Runs one encoder and judges its output; false ends the request.
         auto encodeOne = [&](const QString &command, qint16 kind, const QString &output) {
             const encode::FileSnapshot before = encode::FileSnapshot::of(output);
@@ -137,6 +140,10 @@ void frmMain::cmdEncode_Click()
                 return true;
             case encode::Outcome::Made:
                 lastOutput = output;
+                if (kind == 2)
+                    lastMade.mp4 = output;
+                else if (kind == 3)
+                    lastMade.webm = output;
                 return true;
             }
             return true;
@@ -166,8 +173,12 @@ void frmMain::cmdEncode_Click()
             if (!encodeOne(commandlines::webmCommand(values, pieces), 3, commandlines::webmOutputPath(values)))
                 return;
         }
-        if (state.stillImage == 1)
+        if (state.stillImage == 1) {
             run(commandlines::stillImageCommand(values, pieces), 0);
+            const QString image = commandlines::stillImagePath(values);
+            if (QFileInfo(image).isFile())
+                lastMade.stillImage = image;
+        }
 
         // The picture copy made for the watermark filter is ours to remove.
         if (watermark.optImageWM->isChecked()) {

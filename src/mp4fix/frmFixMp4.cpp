@@ -7,7 +7,11 @@
 #include "app/ui_forms.h"
 #include "mp4fix/fixmp4.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -60,6 +64,26 @@ frmFixMp4::frmFixMp4(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(f
     connect(cmdMakeStreamable, &QPushButton::clicked, this, &frmFixMp4::cmdMakeStreamable_Click);
     // Esc rejects the dialog, which closes it like Exit.
     connect(cmdExit, &QPushButton::clicked, this, &frmFixMp4::cmdExit_Click);
+    setAcceptDrops(true);
+}
+
+void frmFixMp4::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile() && !QFileInfo(urls.first().toLocalFile()).isDir())
+        event->acceptProposedAction();
+}
+
+void frmFixMp4::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    const QString path = urls.first().toLocalFile();
+    if (QFileInfo(path).isDir())
+        return;
+    event->acceptProposedAction();
+    lblMp4Path->setCaption(path);
 }
 
 void frmFixMp4::cmdInput_Click()

@@ -26,6 +26,11 @@ public:
     void cmdMakeStreamable_Click();
     void cmdExit_Click();
 
+protected:
+    // A file dropped on the window becomes the file to fix.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
     Forms &m_forms;
 };

@@ -10,7 +10,10 @@
 #include "support/testappdir.h"
 #include "watermark/frmWatermarkOptions.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -395,6 +398,45 @@ private slots:
         p.prompts.expectMessage(encode_question(p.out), vbNo);
         p.w->cmdEncode_Click();
         QVERIFY(QFileInfo(p.dir.file("config/configvbr.txt")).isFile());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void videoTagAfterARequest()
+    {
+        Program p;
+        // Before any request has made a video.
+        p.prompts.expectMessage("NO VIDEO MADE YET! ENCODE TO MP4 OR WEBM FIRST.");
+        p.w->mnuCopyVideoTag->trigger();
+
+        // FLV alone makes no video for the tag.
+        ui::setCheckValue(p.w->chkMp4, 0);
+        p.prompts.expectMessage(encode_question(p.out), vbNo);
+        p.w->cmdEncode_Click();
+        p.prompts.expectMessage("NO VIDEO MADE YET! ENCODE TO MP4 OR WEBM FIRST.");
+        p.w->mnuCopyVideoTag_Click();
+
+        // MP4, WebM and a still image; the size comes from the engine's
+        // description of the made WebM.
+        ui::setCheckValue(p.w->chkFLV, 0);
+        ui::setCheckValue(p.w->chkMp4, 1);
+        ui::setCheckValue(p.w->chkWebm, 1);
+        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        p.w->txtOutFileFLV->setText("poster.flv");
+        qputenv("FAKETOOL_SCRIPT_FFMPEG",
+                "ifarg:-hide_banner err:Stream\\s#0:0:\\sVideo:\\svp8,\\syuv420p,\\s480x360,\\sSAR\\s1:1\\n exit:1 endif "
+                "write:600000");
+        p.prompts.expectMessage(encode_question(p.out), vbNo);
+        p.w->cmdEncode_Click();
+        p.prompts.expectMessage("HTML5 VIDEO TAG COPIED TO THE CLIPBOARD.");
+        p.w->mnuCopyVideoTag_Click();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("<video controls width=\"480\" height=\"360\" poster=\"poster.jpg\">\n"
+                                "  <source src=\"clip.webm\" type=\"video/webm\">\n"
+                                "  <source src=\"clip.mp4\" type=\"video/mp4\">\n"
+                                "  Your browser cannot play this video. <a href=\"clip.mp4\">Download it</a>.\n"
+                                "</video>\n"));
+        // The engine was asked about the WebM.
+        QCOMPARE(p.runs().last().mid(1), (QStringList{"-hide_banner", "-i", p.out + "clip.webm"}));
         VERIFY_PROMPTS(p.prompts);
     }
 

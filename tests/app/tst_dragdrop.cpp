@@ -1,0 +1,164 @@
+// Files and folders dropped on the main window and on the fixer.
+#include "app/frmMain.h"
+#include "app/ui_controls.h"
+#include "app/ui_forms.h"
+#include "mp4fix/frmFixMp4.h"
+#include "support/scriptedprompts.h"
+#include "support/testappdir.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+// Drags the paths over the widget and drops them; returns whether the
+// widget took the drag.
+bool dropOn(QWidget *target, const QStringList &paths)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &p : paths)
+        urls << QUrl::fromLocalFile(p);
+    mime.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+void touch(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write("x");
+}
+
+} // namespace
+
+class TestDragDrop : public QObject
+{
+    Q_OBJECT
+
+    struct Program {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        QTemporaryDir work;
+        Forms forms{prompts, dir.path()};
+        std::unique_ptr<frmMain> w;
+        Program()
+        {
+            forms.splashMilliseconds = 1;
+            forms.endProgram = [] {};
+            w = std::make_unique<frmMain>(forms);
+            w->Form_Load();
+        }
+    };
+
+private slots:
+    void fileSetsTheSourceLikeTheButton()
+    {
+        Program p;
+        QDir().mkpath(p.work.filePath("clips"));
+        const QString clip = p.work.filePath("clips/holiday.2012.avi");
+        const QString other = p.work.filePath("clips/other.mov");
+        touch(clip);
+        touch(other);
+        // Several files: the first counts, nothing is said about the rest.
+        QVERIFY(dropOn(p.w.get(), {clip, other}));
+        QCOMPARE(p.w->lblInput->caption(), clip);
+        QCOMPARE(p.w->lblInput->toolTip(), " " + clip + " ");
+        QCOMPARE(p.w->lblOutDir->caption(), p.work.filePath("clips") + "/");
+        QCOMPARE(p.w->txtOutFileFLV->text(), QStringLiteral("holiday.flv"));
+        QCOMPARE(p.w->txtOutFileMp4->text(), QStringLiteral("holiday.mp4"));
+        QCOMPARE(p.w->txtOutFileWebm->text(), QStringLiteral("holiday.webm"));
+
+        // A source in its own output folder gets "conv_" as the button gives it.
+        const QString flv = p.work.filePath("clips/clip.flv");
+        touch(flv);
+        QVERIFY(dropOn(p.w.get(), {flv}));
+        QCOMPARE(p.w->txtOutFileFLV->text(), QStringLiteral("conv_clip.flv"));
+
+        // A locked output folder stays.
+        ui::setCheckValue(p.w->chkLockLocation, 1);
+        p.w->lblOutDir->setCaption(p.work.filePath("out") + "/");
+        QVERIFY(dropOn(p.w.get(), {clip}));
+        QCOMPARE(p.w->lblOutDir->caption(), p.work.filePath("out") + "/");
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void folderSetsTheOutputFolder()
+    {
+        Program p;
+        QDir().mkpath(p.work.filePath("web videos"));
+        QVERIFY(dropOn(p.w.get(), {p.work.filePath("web videos")}));
+        QCOMPARE(p.w->lblOutDir->caption(), p.work.filePath("web videos") + "/");
+        QVERIFY(p.w->lblInput->caption().isEmpty());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void profileIsLoaded()
+    {
+        Program p;
+        // Save a profile with settings that differ from the start state.
+        ui::setCheckValue(p.w->chkWebm, 1);
+        p.w->cmbVideoFrameRate->setCurrentIndex(7);
+        const QString profile = p.work.filePath("web.VLP");
+        p.prompts.expectSaveFile(profile);
+        p.prompts.expectMessage("PROFILE SAVED AS " + profile);
+        p.w->mnuSaveProfile_Click();
+        ui::setCheckValue(p.w->chkWebm, 0);
+        p.w->cmbVideoFrameRate->setCurrentIndex(4);
+
+        QVERIFY(dropOn(p.w.get(), {profile}));
+        QCOMPARE(ui::checkValue(p.w->chkWebm), 1);
+        QCOMPARE(p.w->cmbVideoFrameRate->currentText(), QStringLiteral("Auto"));
+        QVERIFY(p.w->lblInput->caption().isEmpty());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    void nothingButLocalFiles()
+    {
+        Program p;
+        QMimeData mime;
+        mime.setText("just text");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(p.w.get(), &enter);
+        QVERIFY(!enter.isAccepted());
+        mime.setUrls({QUrl("https://www.example.com/clip.mp4")});
+        QDragEnterEvent web(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(p.w.get(), &web);
+        QVERIFY(!web.isAccepted());
+    }
+
+    void fileDroppedOnTheFixer()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        QTemporaryDir work;
+        Forms forms(prompts, dir.path());
+        frmFixMp4 fixer(forms);
+        const QString mp4 = work.filePath("clip.mp4");
+        touch(mp4);
+        QVERIFY(dropOn(&fixer, {mp4, work.filePath("second.mp4")}));
+        QCOMPARE(fixer.lblMp4Path->caption(), mp4);
+        QCOMPARE(fixer.lblMp4Path->toolTip(), " " + mp4 + " ");
+        QVERIFY(!dropOn(&fixer, {work.path()}));
+        QCOMPARE(fixer.lblMp4Path->caption(), mp4);
+        VERIFY_PROMPTS(prompts);
+    }
+};
+
+QTEST_MAIN(TestDragDrop)
+#include "tst_dragdrop.moc"
