@@ -13,8 +13,10 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTimer>
@@ -91,6 +93,17 @@ frmProgress::frmProgress(Forms &forms, QWidget *parent) : QDialog(parent), m_for
     txtDOS->setFixedSize(600, 280);
     ui::describe(txtDOS, QStringLiteral(" Encoder status "), QStringLiteral("Encoder output"));
 
+    prgEncoding = new QProgressBar(Frame1);
+    prgEncoding->setObjectName(QStringLiteral("prgEncoding"));
+    prgEncoding->setTextVisible(false);
+    prgEncoding->setAccessibleName(QStringLiteral("Encoding progress"));
+    lblTimeLeft = new QLabel(Frame1);
+    lblTimeLeft->setObjectName(QStringLiteral("lblTimeLeft"));
+    lblTimeLeft->setAccessibleName(QStringLiteral("Time"));
+    m_clockTimer = new QTimer(this);
+    m_clockTimer->setInterval(250);
+    connect(m_clockTimer, &QTimer::timeout, this, &frmProgress::updateProgress);
+
     cmdCancel = new QPushButton(QStringLiteral("&Cancel Encoding"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     ui::describe(cmdCancel, QStringLiteral(" Cancel encoding "));
@@ -101,6 +114,8 @@ frmProgress::frmProgress(Forms &forms, QWidget *parent) : QDialog(parent), m_for
     frameLayout->addWidget(lblEncodingFrom);
     frameLayout->addWidget(lblEncodingTo);
     frameLayout->addWidget(txtDOS);
+    frameLayout->addWidget(prgEncoding);
+    frameLayout->addWidget(lblTimeLeft);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdCancel);
@@ -143,19 +158,56 @@ void frmProgress::Form_Activate()
     // The window stays alive for the whole run, even when a cancel unloads
     // it: its deletion waits until the runner has returned (see event()).
     m_running = true;
+    startProgress(kind);
     const QString rest = mdlDOSPipe::ExecuteApp(
         strCommandLine, m_forms.prompts(), m_forms.appFolder(),
         [this](const QString &text, const QByteArray &bytes) {
             appendOutput(text);
+            // Read the figures as they arrive, before the timer clears the box.
+            m_parser.feed(bytes);
+            updateProgress();
             emit outputReceived(bytes, text);
         });
     txtDOS->setPlainText(rest);
     m_running = false;
+    m_clockTimer->stop();
 
     mdlKillProcess::KillProcess(kTarget);
     hide();
     if (m_deleteAfterRun)
         deleteLater();
+}
+
+void frmProgress::startProgress(int kind)
+{
+    m_parser.reset();
+    m_estimator.reset();
+    m_runClock.start();
+    // The encoders tell how far they are; the still image and the faststart
+    // tool only show that something is happening.
+    m_showsTime = kind >= 1 && kind <= 3;
+    prgEncoding->setRange(0, 0);
+    lblTimeLeft->setVisible(m_showsTime);
+    lblTimeLeft->setText(progressLine(0, std::nullopt, std::nullopt));
+    if (m_showsTime)
+        m_clockTimer->start();
+}
+
+void frmProgress::updateProgress()
+{
+    if (!m_showsTime)
+        return;
+    const double elapsed = m_runClock.elapsed() / 1000.0;
+    const std::optional<double> fraction = m_parser.fraction();
+    if (!fraction) {
+        prgEncoding->setRange(0, 0);
+        lblTimeLeft->setText(progressLine(elapsed, std::nullopt, std::nullopt));
+        return;
+    }
+    prgEncoding->setRange(0, 1000);
+    prgEncoding->setValue(int(*fraction * 1000));
+    const std::optional<double> left = m_estimator.update(elapsed, *m_parser.position(), *m_parser.duration());
+    lblTimeLeft->setText(progressLine(elapsed, left, m_parser.speed()));
 }
 
 void frmProgress::Timer1_Timer()
@@ -173,6 +225,7 @@ void frmProgress::cmdCancel_Click()
     mdlKillProcess::KillProcess(kTarget);
     blnCancelled = true;
     Timer1->stop();
+    m_clockTimer->stop();
     if (m_forms.progressLoaded() && &m_forms.progress() == this) {
         m_forms.unloadProgress();
     } else {

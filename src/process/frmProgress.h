@@ -1,13 +1,17 @@
 #pragma once
 // The modal window in which every external tool runs: shows the tool's
 // console output live and offers to cancel the run.
+#include "process/progressparser.h"
+
 #include <QDialog>
 #include <QElapsedTimer>
 
 class CaptionLabel;
 class Forms;
 class QGroupBox;
+class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -32,6 +36,9 @@ public:
     CaptionLabel *lblEncodingFrom = nullptr;
     CaptionLabel *lblEncodingTo = nullptr;
     QPlainTextEdit *txtDOS = nullptr;
+    // Below the console box: how far the encoder has come, and the time.
+    QProgressBar *prgEncoding = nullptr;
+    QLabel *lblTimeLeft = nullptr;
     QPushButton *cmdCancel = nullptr;
 
     // --- Handlers ---
@@ -58,6 +65,14 @@ public slots:
     void reject() override;
 
 private:
+    // Progress of the run from the encoder's own output.
+    void startProgress(int kind);
+    void updateProgress();
+    ProgressParser m_parser;
+    TimeLeftEstimator m_estimator;
+    QElapsedTimer m_runClock;
+    QTimer *m_clockTimer = nullptr;
+    bool m_showsTime = false;
     void appendOutput(const QString &text);
 
     void paintNow();
