@@ -1,6 +1,7 @@
 // Conversions of control texts and the run-time error texts.
 #include "app/conversions.h"
 #include "app/runtimeerror.h"
+#include "support/testprogram.h"
 
 #include <QTest>
 
@@ -8,15 +9,6 @@ class TestConversions : public QObject
 {
     Q_OBJECT
 
-    static int errorOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const RuntimeError &e) {
-            return e.number();
-        }
-        return 0;
-    }
 
 private slots:
     void cint_data()
@@ -45,17 +37,17 @@ private slots:
 
     void failures()
     {
-        QCOMPARE(errorOf([] { conv::CInt(QString()); }), rt::TypeMismatch);
-        QCOMPARE(errorOf([] { conv::CInt(QStringLiteral("   ")); }), rt::TypeMismatch);
-        QCOMPARE(errorOf([] { conv::CInt(QStringLiteral("1a")); }), rt::TypeMismatch);
-        QCOMPARE(errorOf([] { conv::CInt(QStringLiteral("0x10")); }), rt::TypeMismatch);
-        QCOMPARE(errorOf([] { conv::CInt(QStringLiteral("nan")); }), rt::TypeMismatch);
-        QCOMPARE(errorOf([] { conv::CInt(QStringLiteral("32768")); }), rt::Overflow);
-        QCOMPARE(errorOf([] { conv::CInt(QStringLiteral("32767.5")); }), rt::Overflow);
-        QCOMPARE(errorOf([] { conv::CInt(QStringLiteral("-32769")); }), rt::Overflow);
-        QCOMPARE(errorOf([] { conv::CLng(QStringLiteral("2147483648")); }), rt::Overflow);
-        QCOMPARE(errorOf([] { conv::CBool(QStringLiteral("yes")); }), rt::TypeMismatch);
-        QCOMPARE(errorOf([] { conv::CDbl(QStringLiteral("1e999")); }), rt::Overflow);
+        QCOMPARE(runtimeErrorOf([] { conv::CInt(QString()); }), rt::TypeMismatch);
+        QCOMPARE(runtimeErrorOf([] { conv::CInt(QStringLiteral("   ")); }), rt::TypeMismatch);
+        QCOMPARE(runtimeErrorOf([] { conv::CInt(QStringLiteral("1a")); }), rt::TypeMismatch);
+        QCOMPARE(runtimeErrorOf([] { conv::CInt(QStringLiteral("0x10")); }), rt::TypeMismatch);
+        QCOMPARE(runtimeErrorOf([] { conv::CInt(QStringLiteral("nan")); }), rt::TypeMismatch);
+        QCOMPARE(runtimeErrorOf([] { conv::CInt(QStringLiteral("32768")); }), rt::Overflow);
+        QCOMPARE(runtimeErrorOf([] { conv::CInt(QStringLiteral("32767.5")); }), rt::Overflow);
+        QCOMPARE(runtimeErrorOf([] { conv::CInt(QStringLiteral("-32769")); }), rt::Overflow);
+        QCOMPARE(runtimeErrorOf([] { conv::CLng(QStringLiteral("2147483648")); }), rt::Overflow);
+        QCOMPARE(runtimeErrorOf([] { conv::CBool(QStringLiteral("yes")); }), rt::TypeMismatch);
+        QCOMPARE(runtimeErrorOf([] { conv::CDbl(QStringLiteral("1e999")); }), rt::Overflow);
     }
 
     void longsDoublesAndTruth()
@@ -87,3 +79,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestConversions)
 #include "tst_conversions.moc"
+#include "support/testprogram.h"

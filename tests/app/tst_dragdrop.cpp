@@ -5,6 +5,7 @@
 #include "mp4fix/frmFixMp4.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,19 +52,9 @@ class TestDragDrop : public QObject
 {
     Q_OBJECT
 
-    struct Program {
-        ScriptedPrompts prompts;
-        TestAppDir dir;
+    struct Program : TestProgram {
         QTemporaryDir work;
-        Forms forms{prompts, dir.path()};
-        std::unique_ptr<frmMain> w;
-        Program()
-        {
-            forms.splashMilliseconds = 1;
-            forms.endProgram = [] {};
-            w = std::make_unique<frmMain>(forms);
-            w->Form_Load();
-        }
+        Program() { start(); }
     };
 
 private slots:
@@ -76,25 +67,25 @@ private slots:
         touch(clip);
         touch(other);
         // Several files: the first counts, nothing is said about the rest.
-        QVERIFY(dropOn(p.w.get(), {clip, other}));
-        QCOMPARE(p.w->lblInput->caption(), clip);
-        QCOMPARE(p.w->lblInput->toolTip(), " " + clip + " ");
-        QCOMPARE(p.w->lblOutDir->caption(), p.work.filePath("clips") + "/");
-        QCOMPARE(p.w->txtOutFileFLV->text(), QStringLiteral("holiday.flv"));
-        QCOMPARE(p.w->txtOutFileMp4->text(), QStringLiteral("holiday.mp4"));
-        QCOMPARE(p.w->txtOutFileWebm->text(), QStringLiteral("holiday.webm"));
+        QVERIFY(dropOn(p.window.get(), {clip, other}));
+        QCOMPARE(p.window->lblInput->caption(), clip);
+        QCOMPARE(p.window->lblInput->toolTip(), " " + clip + " ");
+        QCOMPARE(p.window->lblOutDir->caption(), p.work.filePath("clips") + "/");
+        QCOMPARE(p.window->txtOutFileFLV->text(), QStringLiteral("holiday.flv"));
+        QCOMPARE(p.window->txtOutFileMp4->text(), QStringLiteral("holiday.mp4"));
+        QCOMPARE(p.window->txtOutFileWebm->text(), QStringLiteral("holiday.webm"));
 
         // A source in its own output folder gets "conv_" as the button gives it.
         const QString flv = p.work.filePath("clips/clip.flv");
         touch(flv);
-        QVERIFY(dropOn(p.w.get(), {flv}));
-        QCOMPARE(p.w->txtOutFileFLV->text(), QStringLiteral("conv_clip.flv"));
+        QVERIFY(dropOn(p.window.get(), {flv}));
+        QCOMPARE(p.window->txtOutFileFLV->text(), QStringLiteral("conv_clip.flv"));
 
         // A locked output folder stays.
-        ui::setCheckValue(p.w->chkLockLocation, 1);
-        p.w->lblOutDir->setCaption(p.work.filePath("out") + "/");
-        QVERIFY(dropOn(p.w.get(), {clip}));
-        QCOMPARE(p.w->lblOutDir->caption(), p.work.filePath("out") + "/");
+        ui::setCheckValue(p.window->chkLockLocation, 1);
+        p.window->lblOutDir->setCaption(p.work.filePath("out") + "/");
+        QVERIFY(dropOn(p.window.get(), {clip}));
+        QCOMPARE(p.window->lblOutDir->caption(), p.work.filePath("out") + "/");
         VERIFY_PROMPTS(p.prompts);
     }
 
@@ -102,9 +93,9 @@ private slots:
     {
         Program p;
         QDir().mkpath(p.work.filePath("web videos"));
-        QVERIFY(dropOn(p.w.get(), {p.work.filePath("web videos")}));
-        QCOMPARE(p.w->lblOutDir->caption(), p.work.filePath("web videos") + "/");
-        QVERIFY(p.w->lblInput->caption().isEmpty());
+        QVERIFY(dropOn(p.window.get(), {p.work.filePath("web videos")}));
+        QCOMPARE(p.window->lblOutDir->caption(), p.work.filePath("web videos") + "/");
+        QVERIFY(p.window->lblInput->caption().isEmpty());
         VERIFY_PROMPTS(p.prompts);
     }
 
@@ -112,19 +103,19 @@ private slots:
     {
         Program p;
         // Save a profile with settings that differ from the start state.
-        ui::setCheckValue(p.w->chkWebm, 1);
-        p.w->cmbVideoFrameRate->setCurrentIndex(7);
+        ui::setCheckValue(p.window->chkWebm, 1);
+        p.window->cmbVideoFrameRate->setCurrentIndex(7);
         const QString profile = p.work.filePath("web.VLP");
         p.prompts.expectSaveFile(profile);
         p.prompts.expectMessage("PROFILE SAVED AS " + profile);
-        p.w->mnuSaveProfile_Click();
-        ui::setCheckValue(p.w->chkWebm, 0);
-        p.w->cmbVideoFrameRate->setCurrentIndex(4);
+        p.window->mnuSaveProfile_Click();
+        ui::setCheckValue(p.window->chkWebm, 0);
+        p.window->cmbVideoFrameRate->setCurrentIndex(4);
 
-        QVERIFY(dropOn(p.w.get(), {profile}));
-        QCOMPARE(ui::checkValue(p.w->chkWebm), 1);
-        QCOMPARE(p.w->cmbVideoFrameRate->currentText(), QStringLiteral("Auto"));
-        QVERIFY(p.w->lblInput->caption().isEmpty());
+        QVERIFY(dropOn(p.window.get(), {profile}));
+        QCOMPARE(ui::checkValue(p.window->chkWebm), 1);
+        QCOMPARE(p.window->cmbVideoFrameRate->currentText(), QStringLiteral("Auto"));
+        QVERIFY(p.window->lblInput->caption().isEmpty());
         VERIFY_PROMPTS(p.prompts);
     }
 
@@ -134,11 +125,11 @@ private slots:
         QMimeData mime;
         mime.setText("just text");
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(p.w.get(), &enter);
+        QApplication::sendEvent(p.window.get(), &enter);
         QVERIFY(!enter.isAccepted());
         mime.setUrls({QUrl("https://www.example.com/clip.mp4")});
         QDragEnterEvent web(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(p.w.get(), &web);
+        QApplication::sendEvent(p.window.get(), &web);
         QVERIFY(!web.isAccepted());
     }
 

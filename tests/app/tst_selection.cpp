@@ -8,6 +8,7 @@
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,17 +26,7 @@
 
 namespace {
 
-struct Program {
-    ScriptedPrompts prompts;
-    TestAppDir dir;
-    Forms forms{prompts, dir.path()};
-    std::unique_ptr<frmMain> window;
-    Program()
-    {
-        forms.splashMilliseconds = 10;
-        forms.endProgram = [] {};
-        window = std::make_unique<frmMain>(forms);
-    }
+struct Program : TestProgram {
 
     // Chooses a source through "&Source Video...".
     void chooseSource(const QString &path)

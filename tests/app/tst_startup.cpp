@@ -5,6 +5,7 @@
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QCheckBox>
@@ -21,27 +22,7 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 
-    struct Program {
-        ScriptedPrompts prompts;
-        TestAppDir dir;
-        Forms forms{prompts, dir.path()};
-        int ended = 0;
-        std::unique_ptr<frmMain> window;
-        Program()
-        {
-            forms.splashMilliseconds = 10;
-            forms.endProgram = [this] { ++ended; };
-            window = std::make_unique<frmMain>(forms);
-        }
-    };
-
-    static QStringList entries(QComboBox *box)
-    {
-        QStringList out;
-        for (int i = 0; i < box->count(); ++i)
-            out << box->itemText(i);
-        return out;
-    }
+    using Program = TestProgram;
 
 private slots:
     void init() { mdlMain::blnForceExit = false; }

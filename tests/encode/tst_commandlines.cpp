@@ -4,6 +4,7 @@
 #include "encode/commandlines.h"
 #include "process/cmdline.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QFile>
 #include <QTest>
@@ -35,17 +36,6 @@ EncodeValues sample()
 
 const QString wmFilter = QStringLiteral(" -vf \"drawtext=fontfile=arial.ttf:text='(c) Ann':x=10:y=10\"");
 
-// Runs f and returns the number of the RuntimeError it threw, 0 for none.
-template <typename F>
-int errorOf(F f)
-{
-    try {
-        f();
-    } catch (const RuntimeError &e) {
-        return e.number();
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -265,24 +255,24 @@ private slots:
         EncodeValues v = sample();
         v.appFolder = dir.path();
         QFile::remove(dir.file(QStringLiteral("config/configx264v2.txt")));
-        QCOMPARE(errorOf([&] { extraOptions(v, OptionFile::Mp4); }), rt::FileNotFound);
-        QCOMPARE(errorOf([&] { extraOptions(v, OptionFile::Flv); }), 0);
+        QCOMPARE(runtimeErrorOf([&] { extraOptions(v, OptionFile::Mp4); }), rt::FileNotFound);
+        QCOMPARE(runtimeErrorOf([&] { extraOptions(v, OptionFile::Flv); }), 0);
         // The option file is read by the full folder, not the short one.
         v.appFolderShort = QStringLiteral("/nowhere");
-        QCOMPARE(errorOf([&] { extraOptions(v, OptionFile::Flv); }), 0);
+        QCOMPARE(runtimeErrorOf([&] { extraOptions(v, OptionFile::Flv); }), 0);
 
         v.windowSize.clear();
-        QCOMPARE(errorOf([&] { optionPieces(v); }), rt::InvalidProcedureCall);
+        QCOMPARE(runtimeErrorOf([&] { optionPieces(v); }), rt::InvalidProcedureCall);
         v.originalWindowSize = true;
-        QCOMPARE(errorOf([&] { optionPieces(v); }), 0);
+        QCOMPARE(runtimeErrorOf([&] { optionPieces(v); }), 0);
 
         for (const QString &name : {QString(), QStringLiteral("a"), QStringLiteral("abc")}) {
             v.flvName = name;
-            QCOMPARE(errorOf([&] { stillImagePath(v); }), rt::InvalidProcedureCall);
-            QCOMPARE(errorOf([&] { stillImageCommand(v, optionPieces(v)); }), rt::InvalidProcedureCall);
+            QCOMPARE(runtimeErrorOf([&] { stillImagePath(v); }), rt::InvalidProcedureCall);
+            QCOMPARE(runtimeErrorOf([&] { stillImageCommand(v, optionPieces(v)); }), rt::InvalidProcedureCall);
         }
         // A short FLV name only matters for the still image.
-        QCOMPARE(errorOf([&] { flvCommand(v, optionPieces(v), QString()); }), 0);
+        QCOMPARE(runtimeErrorOf([&] { flvCommand(v, optionPieces(v), QString()); }), 0);
     }
 
     // No arithmetic on bitrates: the text goes in four times unchanged.

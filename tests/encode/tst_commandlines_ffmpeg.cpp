@@ -6,6 +6,7 @@
 #include "encode/commandlines.h"
 #include "process/cmdline.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -83,16 +84,6 @@ EncodeValues valuesFor(const QString &appFolder, const QString &source, const QS
     return v;
 }
 
-bool moovBeforeMdat(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = f.readAll();
-    const qsizetype moov = bytes.indexOf("moov");
-    const qsizetype mdat = bytes.indexOf("mdat");
-    return moov >= 0 && mdat >= 0 && moov < mdat;
-}
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "support/faketool_log.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QAction>
@@ -47,24 +48,18 @@ class TestEncode : public QObject
 {
     Q_OBJECT
 
-    struct Program {
-        ScriptedPrompts prompts;
-        TestAppDir dir{TestAppDir::FakeEncoder};
+    struct Program : TestProgram {
         QTemporaryDir work;
-        Forms forms{prompts, dir.path()};
-        std::unique_ptr<frmMain> w;
         QString log, source, out;
 
-        Program()
+        Program() : TestProgram(TestAppDir::FakeEncoder)
         {
             dir.useFakeFaststart();
             dir.writeFile("config/configvbr.txt", "300\r\n400\r\n500\r\n600\r\n800\r\n");
             dir.writeFile("config/configx264v1.txt", "");
             dir.writeFile("config/configx264v2.txt", "");
-            forms.splashMilliseconds = 1;
-            forms.endProgram = [] {};
-            w = std::make_unique<frmMain>(forms);
-            w->Form_Load();
+            start();
+            frmMain *w = window.get();
             log = work.filePath("tool.log");
             qputenv("FAKETOOL_LOG", QFile::encodeName(log));
             qputenv("FAKETOOL_SCRIPT_FFMPEG", "write:600000");
@@ -109,11 +104,11 @@ private slots:
     void noSourceOpensTheSourceDialog()
     {
         Program p;
-        p.w->lblInput->setCaption(QString());
-        p.w->lblOutDir->setCaption(QString());
+        p.window->lblInput->setCaption(QString());
+        p.window->lblOutDir->setCaption(QString());
         p.prompts.expectMessage("INPUT OR SOURCE FILE REQUIRED!");
         p.prompts.expectOpenFile(std::nullopt, "Source Video to Convert");
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QVERIFY(p.prompts.records().first().icon == MsgIcon::Critical);
         QVERIFY(p.runs().isEmpty());
         VERIFY_PROMPTS(p.prompts);
@@ -122,10 +117,10 @@ private slots:
     void missingFolderOpensTheBrowser()
     {
         Program p;
-        p.w->lblOutDir->setCaption(QString());
+        p.window->lblOutDir->setCaption(QString());
         p.prompts.expectMessage("OUTPUT FOLDER MISSING!");
         p.prompts.expectBrowseFolder(QString(), "Select Your Output Folder:");
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QVERIFY(p.runs().isEmpty());
         VERIFY_PROMPTS(p.prompts);
     }
@@ -133,13 +128,13 @@ private slots:
     void noFormatWithStillImage()
     {
         Program p;
-        p.w->show();
-        ui::setCheckValue(p.w->chkFLV, 0);
-        ui::setCheckValue(p.w->chkMp4, 0);
-        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        p.window->show();
+        ui::setCheckValue(p.window->chkFLV, 0);
+        ui::setCheckValue(p.window->chkMp4, 0);
+        ui::setCheckValue(p.window->chkGrabStillImage, 1);
         p.prompts.expectMessage("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!");
-        p.w->cmdEncode_Click();
-        QCOMPARE(p.w->focusWidget(), p.w->chkFLV);
+        p.window->cmdEncode_Click();
+        QCOMPARE(p.window->focusWidget(), p.window->chkFLV);
         QVERIFY(p.runs().isEmpty());
         VERIFY_PROMPTS(p.prompts);
     }
@@ -147,10 +142,10 @@ private slots:
     void mp4OnlyNeedsNoFlvName()
     {
         Program p;
-        ui::setCheckValue(p.w->chkFLV, 0);
-        p.w->txtOutFileFLV->clear();
+        ui::setCheckValue(p.window->chkFLV, 0);
+        p.window->txtOutFileFLV->clear();
         p.prompts.expectMessage(encode_question(p.out));
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QCOMPARE(p.runs().size(), 2); // the encoder and the faststart tool
         VERIFY_PROMPTS(p.prompts);
     }
@@ -158,16 +153,16 @@ private slots:
     void twoExistingOutputsYesThenNo()
     {
         Program p;
-        p.w->show();
+        p.window->show();
         writeBytes(p.out + "clip.flv", 10);
         writeBytes(p.out + "clip.mp4", 10);
         p.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
         p.prompts.expectMessage("clip.mp4 ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbNo);
         p.prompts.expectMessage("CHANGE THE NAME OF THE OUTPUT MP4 FILE.");
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QVERIFY(p.prompts.records().at(2).icon == MsgIcon::Information);
-        QCOMPARE(p.w->focusWidget(), p.w->txtOutFileMp4);
-        QCOMPARE(p.w->txtOutFileMp4->selectedText(), QStringLiteral("clip.mp4"));
+        QCOMPARE(p.window->focusWidget(), p.window->txtOutFileMp4);
+        QCOMPARE(p.window->txtOutFileMp4->selectedText(), QStringLiteral("clip.mp4"));
         QVERIFY(p.runs().isEmpty());
         QCOMPARE(sizeOf(p.out + "clip.flv"), 10);
         VERIFY_PROMPTS(p.prompts);
@@ -189,17 +184,17 @@ private slots:
         QFETCH(QString, second);
         QFETCH(QString, message);
         Program p;
-        p.w->show();
-        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        p.window->show();
+        ui::setCheckValue(p.window->chkGrabStillImage, 1);
         // Typed keys are filtered; these texts come in as if pasted.
-        p.w->txtFrameMinute->setMaxLength(5);
-        p.w->txtFrameMinute->setText(minute);
-        p.w->txtFrameSecond->setText(second);
+        p.window->txtFrameMinute->setMaxLength(5);
+        p.window->txtFrameMinute->setText(minute);
+        p.window->txtFrameSecond->setText(second);
         p.prompts.expectMessage(message);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QVERIFY(p.prompts.records().first().icon == MsgIcon::Critical);
         if (message.startsWith("INVALID INPUT FOR SECONDS"))
-            QCOMPARE(p.w->focusWidget(), p.w->txtFrameSecond);
+            QCOMPARE(p.window->focusWidget(), p.window->txtFrameSecond);
         QVERIFY(p.runs().isEmpty());
         VERIFY_PROMPTS(p.prompts);
     }
@@ -207,12 +202,12 @@ private slots:
     void secondFiftyNinePasses()
     {
         Program p;
-        ui::setCheckValue(p.w->chkMp4, 0);
-        ui::setCheckValue(p.w->chkGrabStillImage, 1);
-        p.w->txtFrameMinute->setText("5");
-        p.w->txtFrameSecond->setText("59");
+        ui::setCheckValue(p.window->chkMp4, 0);
+        ui::setCheckValue(p.window->chkGrabStillImage, 1);
+        p.window->txtFrameMinute->setText("5");
+        p.window->txtFrameSecond->setText("59");
         p.prompts.expectMessage(encode_question(p.out));
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         const auto runs = p.runs();
         QCOMPARE(runs.size(), 2);
         QVERIFY(runs.last().contains("00:5:59.000"));
@@ -222,10 +217,10 @@ private slots:
     void exactCommandsInOrder()
     {
         Program p;
-        ui::setCheckValue(p.w->chkWebm, 1);
-        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        ui::setCheckValue(p.window->chkWebm, 1);
+        ui::setCheckValue(p.window->chkGrabStillImage, 1);
         p.prompts.expectMessage(encode_question(p.out), vbYes);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         const QString ffmpeg = p.tool("engine/ffmpeg");
         const QString src = p.source;
         const QList<QStringList> expected = {
@@ -252,7 +247,7 @@ private slots:
         QVERIFY(!QFile::exists(p.out + "clip.mp4.temp"));
         // The last video made is shown, not the still image.
         QCOMPARE(p.prompts.revealed(), QStringList{p.out + "clip.webm"});
-        QVERIFY(p.w->txtApp->text().isEmpty());
+        QVERIFY(p.window->txtApp->text().isEmpty());
         QCOMPARE(mdlMain::intEncodeKind, qint16(0));
         VERIFY_PROMPTS(p.prompts);
     }
@@ -260,12 +255,12 @@ private slots:
     void cancelledFlvEndsTheRequest()
     {
         Program p;
-        ui::setCheckValue(p.w->chkMp4, 0);
-        ui::setCheckValue(p.w->chkWebm, 1);
+        ui::setCheckValue(p.window->chkMp4, 0);
+        ui::setCheckValue(p.window->chkWebm, 1);
         qputenv("FAKETOOL_SCRIPT_FFMPEG", "write:1000 sleep:20000");
         p.cancelSoon();
         p.prompts.expectMessage("ENCODING CANCELLED!");
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QVERIFY(!QFile::exists(p.out + "clip.flv"));
         QCOMPARE(p.runs().size(), 1);
         QVERIFY(!mdlMain::blnCancelled);
@@ -278,7 +273,7 @@ private slots:
         qputenv("FAKETOOL_SCRIPT_FFMPEG", "sleep:20000");
         p.cancelSoon();
         p.prompts.expectMessage("ENCODING CANCELLED!");
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QCOMPARE(p.runs().size(), 1);
         VERIFY_PROMPTS(p.prompts);
     }
@@ -289,7 +284,7 @@ private slots:
         qputenv("FAKETOOL_SCRIPT_FFMPEG", "ifarg:.flv write:300000 endif ifarg:.mp4 write:700000 endif");
         p.prompts.expectMessage("ENCODING FAILED! BAD SOURCE FILE.");
         p.prompts.expectMessage(encode_question(p.out), vbYes);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QCOMPARE(sizeOf(p.out + "clip.flv"), 300000);
         QCOMPARE(sizeOf(p.out + "clip.mp4"), 700000);
         QVERIFY(p.prompts.records().first().icon == MsgIcon::Information);
@@ -303,12 +298,12 @@ private slots:
     void onlyWebmAndStillImage()
     {
         Program p;
-        ui::setCheckValue(p.w->chkFLV, 0);
-        ui::setCheckValue(p.w->chkMp4, 0);
-        ui::setCheckValue(p.w->chkWebm, 1);
-        ui::setCheckValue(p.w->chkGrabStillImage, 1);
+        ui::setCheckValue(p.window->chkFLV, 0);
+        ui::setCheckValue(p.window->chkMp4, 0);
+        ui::setCheckValue(p.window->chkWebm, 1);
+        ui::setCheckValue(p.window->chkGrabStillImage, 1);
         p.prompts.expectMessage(encode_question(p.out), vbYes);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QCOMPARE(p.prompts.revealed(), QStringList{p.out + "clip.webm"});
         VERIFY_PROMPTS(p.prompts);
     }
@@ -316,10 +311,10 @@ private slots:
     void noOutputIsUnsupported()
     {
         Program p;
-        ui::setCheckValue(p.w->chkWebm, 1);
+        ui::setCheckValue(p.window->chkWebm, 1);
         qputenv("FAKETOOL_SCRIPT_FFMPEG", "err:Invalid\\sdata exit:1");
         p.prompts.expectMessage("UNSUPPORTED FILE!");
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QCOMPARE(p.runs().size(), 1);
         VERIFY_PROMPTS(p.prompts);
     }
@@ -327,12 +322,12 @@ private slots:
     void oldOutputKeptWithYesIsNotTakenForNew()
     {
         Program p;
-        ui::setCheckValue(p.w->chkMp4, 0);
+        ui::setCheckValue(p.window->chkMp4, 0);
         writeBytes(p.out + "clip.flv", 900000, 'o');
         qputenv("FAKETOOL_SCRIPT_FFMPEG", "exit:1");
         p.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
         p.prompts.expectMessage("UNSUPPORTED FILE!");
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QCOMPARE(sizeOf(p.out + "clip.flv"), 900000);
         VERIFY_PROMPTS(p.prompts);
     }
@@ -348,7 +343,7 @@ private slots:
     {
         QFETCH(QByteArray, ma);
         Program p;
-        ui::setCheckValue(p.w->chkFLV, 0);
+        ui::setCheckValue(p.window->chkFLV, 0);
         ma.replace("%1", QFile::encodeName(p.out + "clip.mp4"));
         if (ma.isEmpty())
             QFile::remove(p.tool("ma"));
@@ -359,7 +354,7 @@ private slots:
         if (ma.isEmpty())
             p.prompts.expectMessage("EXECUTEAPP FAILED AT CREATEPROCESS");
         p.prompts.expectMessage(encode_question(p.out), vbNo);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QCOMPARE(sizeOf(p.out + "clip.mp4"), 600000);
         QVERIFY(!QFile::exists(p.out + "clip.mp4.temp"));
         VERIFY_PROMPTS(p.prompts);
@@ -368,13 +363,13 @@ private slots:
     void outputNamedLikeTheSourceIsRefused()
     {
         Program p;
-        p.w->show();
-        ui::setCheckValue(p.w->chkFLV, 0);
-        p.w->lblOutDir->setCaption(p.work.filePath("src") + "/");
-        p.w->txtOutFileMp4->setText("clip.avi");
+        p.window->show();
+        ui::setCheckValue(p.window->chkFLV, 0);
+        p.window->lblOutDir->setCaption(p.work.filePath("src") + "/");
+        p.window->txtOutFileMp4->setText("clip.avi");
         p.prompts.expectMessage("THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.");
-        p.w->cmdEncode_Click();
-        QCOMPARE(p.w->focusWidget(), p.w->txtOutFileMp4);
+        p.window->cmdEncode_Click();
+        QCOMPARE(p.window->focusWidget(), p.window->txtOutFileMp4);
         QVERIFY(p.runs().isEmpty());
         QCOMPARE(sizeOf(p.source), 1000);
         VERIFY_PROMPTS(p.prompts);
@@ -383,20 +378,20 @@ private slots:
     void watermarkPictureCopyIsRemoved()
     {
         Program p;
-        ui::setCheckValue(p.w->chkMp4, 0);
+        ui::setCheckValue(p.window->chkMp4, 0);
         frmWatermarkOptions &wm = p.forms.watermarkOptions();
         ui::setOption(wm.optImageWM, true);
         p.dir.writeFile("logo.png", "png");
         wm.lblWMImageName->setCaption("logo.png");
         p.prompts.expectMessage(encode_question(p.out), vbNo);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QVERIFY(!QFile::exists(p.dir.file("logo.png")));
 
         // Never a folder or one of the program's own files.
         wm.lblWMImageName->setCaption("config");
         p.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
         p.prompts.expectMessage(encode_question(p.out), vbNo);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         QVERIFY(QFileInfo(p.dir.file("config/configvbr.txt")).isFile());
         VERIFY_PROMPTS(p.prompts);
     }
@@ -406,29 +401,29 @@ private slots:
         Program p;
         // Before any request has made a video.
         p.prompts.expectMessage("NO VIDEO MADE YET! ENCODE TO MP4 OR WEBM FIRST.");
-        p.w->mnuCopyVideoTag->trigger();
+        p.window->mnuCopyVideoTag->trigger();
 
         // FLV alone makes no video for the tag.
-        ui::setCheckValue(p.w->chkMp4, 0);
+        ui::setCheckValue(p.window->chkMp4, 0);
         p.prompts.expectMessage(encode_question(p.out), vbNo);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         p.prompts.expectMessage("NO VIDEO MADE YET! ENCODE TO MP4 OR WEBM FIRST.");
-        p.w->mnuCopyVideoTag_Click();
+        p.window->mnuCopyVideoTag_Click();
 
         // MP4, WebM and a still image; the size comes from the engine's
         // description of the made WebM.
-        ui::setCheckValue(p.w->chkFLV, 0);
-        ui::setCheckValue(p.w->chkMp4, 1);
-        ui::setCheckValue(p.w->chkWebm, 1);
-        ui::setCheckValue(p.w->chkGrabStillImage, 1);
-        p.w->txtOutFileFLV->setText("poster.flv");
+        ui::setCheckValue(p.window->chkFLV, 0);
+        ui::setCheckValue(p.window->chkMp4, 1);
+        ui::setCheckValue(p.window->chkWebm, 1);
+        ui::setCheckValue(p.window->chkGrabStillImage, 1);
+        p.window->txtOutFileFLV->setText("poster.flv");
         qputenv("FAKETOOL_SCRIPT_FFMPEG",
                 "ifarg:-hide_banner err:Stream\\s#0:0:\\sVideo:\\svp8,\\syuv420p,\\s480x360,\\sSAR\\s1:1\\n exit:1 endif "
                 "write:600000");
         p.prompts.expectMessage(encode_question(p.out), vbNo);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         p.prompts.expectMessage("HTML5 VIDEO TAG COPIED TO THE CLIPBOARD.");
-        p.w->mnuCopyVideoTag_Click();
+        p.window->mnuCopyVideoTag_Click();
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  QStringLiteral("<video controls width=\"480\" height=\"360\" poster=\"poster.jpg\">\n"
                                 "  <source src=\"clip.webm\" type=\"video/webm\">\n"

@@ -6,6 +6,7 @@
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,27 +19,6 @@
 #include <QtEndian>
 
 namespace {
-
-QStringList topLevelAtoms(const QString &path)
-{
-    QFile f(path);
-    QStringList atoms;
-    if (!f.open(QIODevice::ReadOnly))
-        return atoms;
-    qint64 pos = 0;
-    while (pos + 8 <= f.size()) {
-        f.seek(pos);
-        const QByteArray head = f.read(16);
-        quint64 length = qFromBigEndian<quint32>(head.constData());
-        if (length == 1 && head.size() == 16)
-            length = qFromBigEndian<quint64>(head.constData() + 8);
-        atoms << QString::fromLatin1(head.mid(4, 4));
-        if (length < 8)
-            break;
-        pos += qint64(length);
-    }
-    return atoms;
-}
 
 QString question(const QString &out)
 {
@@ -54,21 +34,15 @@ class TestEncodeEndToEnd : public QObject
     QTemporaryDir m_work;
     QString m_clip;
 
-    struct Program {
-        ScriptedPrompts prompts;
-        TestAppDir dir;
-        Forms forms{prompts, dir.path()};
-        std::unique_ptr<frmMain> w;
+    struct Program : TestProgram {
         Program()
         {
             dir.writeFile("config/configvbr.txt", "300\r\n600\r\n900\r\n1200\r\n1500\r\n");
-            forms.splashMilliseconds = 1;
-            forms.endProgram = [] {};
-            w = std::make_unique<frmMain>(forms);
-            w->Form_Load();
+            start();
         }
         void select(const QString &source, const QString &out)
         {
+            frmMain *w = window.get();
             w->lblInput->setCaption(source);
             w->lblOutDir->setCaption(out);
             w->txtOutFileFLV->setText("clip.flv");
@@ -95,21 +69,20 @@ private slots:
         const QString out = m_work.filePath("all out") + "/";
         QDir().mkpath(out);
         p.select(m_clip, out);
-        ui::setCheckValue(p.w->chkWebm, 1);
-        ui::setCheckValue(p.w->chkGrabStillImage, 1);
-        p.w->txtFrameSecond->setText("02");
-        p.w->cmbVideoWindow->setCurrentIndex(1); // selects "Resize to (W x H)"
-        QVERIFY(p.w->optVideoWindowResize->isChecked());
-        const QString size = p.w->cmbVideoWindow->currentText().section(' ', 0, 0);
+        ui::setCheckValue(p.window->chkWebm, 1);
+        ui::setCheckValue(p.window->chkGrabStillImage, 1);
+        p.window->txtFrameSecond->setText("02");
+        p.window->cmbVideoWindow->setCurrentIndex(1); // selects "Resize to (W x H)"
+        QVERIFY(p.window->optVideoWindowResize->isChecked());
+        const QString size = p.window->cmbVideoWindow->currentText().section(' ', 0, 0);
         p.prompts.expectMessage(question(out), mdlMain::vbYes);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         VERIFY_PROMPTS(p.prompts);
 
         QCOMPARE(probeStreams(out + "clip.flv"), (QStringList{"video:h264", "audio:aac"}));
         QCOMPARE(probeStreams(out + "clip.mp4"), (QStringList{"video:h264", "audio:aac"}));
         QCOMPARE(probeStreams(out + "clip.webm"), (QStringList{"video:vp8", "audio:vorbis"}));
-        const QStringList atoms = topLevelAtoms(out + "clip.mp4");
-        QVERIFY2(atoms.indexOf("moov") >= 0 && atoms.indexOf("moov") < atoms.indexOf("mdat"), qPrintable(atoms.join(',')));
+        QVERIFY2(moovBeforeMdat(out + "clip.mp4"), qPrintable(mp4TopLevelAtoms(out + "clip.mp4").join(',')));
         QVERIFY(!QFile::exists(out + "clip.mp4.temp"));
         QVERIFY(QFile::exists(out + "clip.jpg"));
         QCOMPARE(probeValue(out + "clip.jpg", "stream=width") + "x" + probeValue(out + "clip.jpg", "stream=height"), size);
@@ -124,9 +97,9 @@ private slots:
         const QString out = m_work.filePath("faststart") + "/";
         QDir().mkpath(out);
         p.select(m_clip, out);
-        ui::setCheckValue(p.w->chkFLV, 0);
+        ui::setCheckValue(p.window->chkFLV, 0);
         p.prompts.expectMessage(question(out), mdlMain::vbNo);
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         VERIFY_PROMPTS(p.prompts);
         // qt-faststart writes nothing for a file that is already streamable;
         // the MP4 must still be there and playable.
@@ -146,10 +119,10 @@ private slots:
         g.close();
         QVERIFY(QFile::copy(m_clip, out + "clip.flv")); // an older output
         p.select(bad, out);
-        ui::setCheckValue(p.w->chkMp4, 0);
+        ui::setCheckValue(p.window->chkMp4, 0);
         p.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", mdlMain::vbYes);
         p.prompts.expectMessage("UNSUPPORTED FILE!");
-        p.w->cmdEncode_Click();
+        p.window->cmdEncode_Click();
         VERIFY_PROMPTS(p.prompts);
     }
 };

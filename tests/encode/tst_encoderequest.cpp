@@ -2,6 +2,7 @@
 // of an output, and the faststart step that must never lose the MP4.
 #include "app/runtimeerror.h"
 #include "encode/encoderequest.h"
+#include "support/testprogram.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,15 +61,6 @@ class TestEncodeRequest : public QObject
         });
     }
 
-    static int errorOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const RuntimeError &e) {
-            return e.number();
-        }
-        return 0;
-    }
 
 private slots:
     void initTestCase()
@@ -212,9 +204,9 @@ private slots:
         QVERIFY(secondFails("60"));
         QVERIFY(secondFails("-0.4")); // rounds down below zero
         QVERIFY(!secondFails(" 7"));
-        QCOMPARE(errorOf([&] { s.minute = QString(); check(s); }), rt::TypeMismatch);
-        QCOMPARE(errorOf([&] { s.minute = "32768"; check(s); }), rt::Overflow);
-        QCOMPARE(errorOf([&] { s.minute = "1"; s.second = "x"; check(s); }), rt::TypeMismatch);
+        QCOMPARE(runtimeErrorOf([&] { s.minute = QString(); check(s); }), rt::TypeMismatch);
+        QCOMPARE(runtimeErrorOf([&] { s.minute = "32768"; check(s); }), rt::Overflow);
+        QCOMPARE(runtimeErrorOf([&] { s.minute = "1"; s.second = "x"; check(s); }), rt::TypeMismatch);
         // Without a still image the texts are not read at all.
         s.stillImage = 0;
         s.minute = "zz";
@@ -282,11 +274,11 @@ private slots:
         QVERIFY(!QFile::exists(temp));
 
         // A rename that cannot be done is a run-time error.
-        QCOMPARE(errorOf([&] { moveToTemp(m_dir.filePath("out/absent.mp4"), m_dir.filePath("out/absent.mp4.temp")); }),
+        QCOMPARE(runtimeErrorOf([&] { moveToTemp(m_dir.filePath("out/absent.mp4"), m_dir.filePath("out/absent.mp4.temp")); }),
                  rt::FileNotFound);
         QDir().mkpath(m_dir.filePath("out/busy.mp4.temp"));
         writeBytes(m_dir.filePath("out/busy.mp4"), 5);
-        QCOMPARE(errorOf([&] { moveToTemp(m_dir.filePath("out/busy.mp4"), m_dir.filePath("out/busy.mp4.temp")); }),
+        QCOMPARE(runtimeErrorOf([&] { moveToTemp(m_dir.filePath("out/busy.mp4"), m_dir.filePath("out/busy.mp4.temp")); }),
                  rt::FileAlreadyExists);
     }
 
@@ -321,3 +313,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestEncodeRequest)
 #include "tst_encoderequest.moc"
+#include "support/testprogram.h"

@@ -6,6 +6,7 @@
 #include "mp4fix/frmFixMp4.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,29 +18,6 @@
 #include <QtEndian>
 
 namespace {
-
-// Types of the top-level boxes of an MP4 file, in file order.
-QStringList topLevelAtoms(const QString &path)
-{
-    QFile f(path);
-    QStringList atoms;
-    if (!f.open(QIODevice::ReadOnly))
-        return atoms;
-    qint64 pos = 0;
-    const qint64 size = f.size();
-    while (pos + 8 <= size) {
-        f.seek(pos);
-        const QByteArray head = f.read(16);
-        quint64 length = qFromBigEndian<quint32>(head.constData());
-        if (length == 1 && head.size() == 16)
-            length = qFromBigEndian<quint64>(head.constData() + 8);
-        atoms << QString::fromLatin1(head.mid(4, 4));
-        if (length < 8)
-            break;
-        pos += qint64(length);
-    }
-    return atoms;
-}
 
 QByteArray sha(const QString &path)
 {
@@ -89,8 +67,8 @@ private slots:
         m_ready = m_work.filePath(QStringLiteral("ready.src"));
         QVERIFY(runFfmpeg({"-i", clip, "-c:v", "libx264", "-c:a", "aac", "-f", "mp4", m_slow}));
         QVERIFY(runFfmpeg({"-i", clip, "-c:v", "libx264", "-c:a", "aac", "-movflags", "+faststart", "-f", "mp4", m_ready}));
-        QCOMPARE(topLevelAtoms(m_slow).indexOf("moov") > topLevelAtoms(m_slow).indexOf("mdat"), true);
-        QCOMPARE(topLevelAtoms(m_ready).indexOf("moov") < topLevelAtoms(m_ready).indexOf("mdat"), true);
+        QVERIFY(!moovBeforeMdat(m_slow));
+        QVERIFY(moovBeforeMdat(m_ready));
     }
 
     void names()
@@ -128,8 +106,7 @@ private slots:
         t.prompts.expectMessage(QStringLiteral("Mp4 MADE STREAMABLE BY FIXING MOOV ATOM."));
         runOn(t, source);
         const QString fixed = m_work.filePath(QStringLiteral("holiday clip-fixed.mp4"));
-        const QStringList atoms = topLevelAtoms(fixed);
-        QVERIFY2(atoms.indexOf("moov") >= 0 && atoms.indexOf("moov") < atoms.indexOf("mdat"), qPrintable(atoms.join(',')));
+        QVERIFY2(moovBeforeMdat(fixed), qPrintable(mp4TopLevelAtoms(fixed).join(',')));
         QCOMPARE(probeStreams(fixed), probeStreams(source));
         QCOMPARE(probeValue(fixed, "format=duration"), probeValue(source, "format=duration"));
         QCOMPARE(t.prompts.records().first().title, QStringLiteral(" Message"));

@@ -9,6 +9,7 @@
 #include "process/mdlDOSPipe.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -31,16 +32,10 @@ using cmdline::quoteArgument;
 
 namespace {
 
-struct Program {
-    ScriptedPrompts prompts;
-    TestAppDir dir{TestAppDir::FakeEncoder};
-    Forms forms{prompts, dir.path()};
-    std::unique_ptr<frmMain> window;
+struct Program : TestProgram {
     QTemporaryDir scratch;
-    Program()
+    Program() : TestProgram(TestAppDir::FakeEncoder)
     {
-        forms.endProgram = [] {};
-        window = std::make_unique<frmMain>(forms);
         mdlMain::intEncodeKind = 0;
         mdlMain::blnCancelled = false;
         mdlMain::strMsgAnswer.clear();

@@ -7,6 +7,7 @@
 #include "settings/profile.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -41,19 +42,8 @@ QString readText(const QString &path)
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-struct Program {
-    ScriptedPrompts prompts;
-    TestAppDir dir;
-    Forms forms{prompts, dir.path()};
-    int ended = 0;
-    std::unique_ptr<frmMain> window;
-    explicit Program(const QStringList &arguments)
-    {
-        forms.splashMilliseconds = 10;
-        forms.endProgram = [this] { ++ended; };
-        forms.arguments = arguments;
-        window = std::make_unique<frmMain>(forms);
-    }
+struct Program : TestProgram {
+    explicit Program(const QStringList &arguments) { forms.arguments = arguments; }
     bool profileApplied() const
     {
         return ui::checkValue(window->chkFLV) == 0 && ui::checkValue(window->chkWebm) == 1

@@ -7,6 +7,7 @@
 #include "settings/frmVideoWindowSizes.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -30,27 +31,7 @@ namespace {
 const QString bitrates = QStringLiteral("config/configvbr.txt");
 const QString sizes = QStringLiteral("config/configvws.txt");
 
-struct Program {
-    ScriptedPrompts prompts;
-    TestAppDir dir;
-    Forms forms{prompts, dir.path()};
-    int ended = 0;
-    std::unique_ptr<frmMain> window;
-    Program()
-    {
-        forms.splashMilliseconds = 10;
-        forms.endProgram = [this] { ++ended; };
-        window = std::make_unique<frmMain>(forms);
-    }
-};
-
-QStringList entries(QComboBox *box)
-{
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out << box->itemText(i);
-    return out;
-}
+using Program = TestProgram;
 
 // Runs the action on the modal dialog once it is shown (the editors are
 // shown with exec(), which only returns when they close).

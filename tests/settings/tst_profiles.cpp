@@ -8,6 +8,7 @@
 #include "settings/profile.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QApplication>
@@ -33,18 +34,8 @@ const QString generalError53 = QStringLiteral("ERROR# 53 FILE NOT FOUND. PLEASE 
 const QString generalError380 = QStringLiteral("ERROR# 380 INVALID PROPERTY VALUE. PLEASE CONTACT SUPPORT.");
 const QString notAProfile = QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!");
 
-struct Program {
-    ScriptedPrompts prompts;
-    TestAppDir dir;
-    Forms forms{prompts, dir.path()};
-    int ended = 0;
-    std::unique_ptr<frmMain> window;
-    explicit Program(IPrompts *other = nullptr) : forms(other ? *other : prompts, dir.path())
-    {
-        forms.splashMilliseconds = 10;
-        forms.endProgram = [this] { ++ended; };
-        window = std::make_unique<frmMain>(forms);
-    }
+struct Program : TestProgram {
+    explicit Program(IPrompts *other = nullptr) : TestProgram(TestAppDir::RealTools, true, other) {}
     frmMain &w() { return *window; }
     frmWatermarkOptions &wm() { return forms.watermarkOptions(); }
 };

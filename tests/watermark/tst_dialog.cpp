@@ -7,6 +7,7 @@
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
+#include "support/testprogram.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QApplication>
@@ -28,18 +29,8 @@
 
 namespace {
 
-struct Program {
-    ScriptedPrompts prompts;
-    TestAppDir dir;
-    Forms forms{prompts, dir.path()};
-    std::unique_ptr<frmMain> window;
-    explicit Program(bool withMain = true)
-    {
-        forms.splashMilliseconds = 10;
-        forms.endProgram = [] {};
-        if (withMain)
-            window = std::make_unique<frmMain>(forms);
-    }
+struct Program : TestProgram {
+    explicit Program(bool withMain = true) : TestProgram(TestAppDir::RealTools, withMain) {}
     frmWatermarkOptions &wm() { return forms.watermarkOptions(); }
 
     // A picture outside the application folder.
@@ -50,13 +41,6 @@ struct Program {
     }
 };
 
-QStringList entries(QComboBox *box)
-{
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out << box->itemText(i);
-    return out;
-}
 
 // Runs the action while the dialog is shown modally; the action has to end
 // the display (Save, Exit or close box). Returns how often it was shown.
