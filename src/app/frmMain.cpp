@@ -37,14 +37,7 @@
 
 namespace {
 
-template <typename T>
-T *named(T *widget, const char *name, const QString &tooltip = QString())
-{
-    widget->setObjectName(QLatin1String(name));
-    if (!tooltip.isEmpty())
-        ui::describe(widget, tooltip);
-    return widget;
-}
+using ui::named;
 
 QLabel *caption(QWidget *parent, const char *name, const QString &text, const QString &tooltip = QString())
 {

@@ -30,6 +30,16 @@ QString tipFor(const QString &caption);
 // and description.
 void describe(QWidget *widget, const QString &tooltip, const QString &accessibleName = QString());
 
+// Names a control (its objectName) and gives it its tooltip, if any.
+template <typename T>
+T *named(T *widget, const char *name, const QString &tooltip = QString())
+{
+    widget->setObjectName(QLatin1String(name));
+    if (!tooltip.isEmpty())
+        describe(widget, tooltip);
+    return widget;
+}
+
 } // namespace ui
 
 // A label whose caption is set through setCaption(); the change signal runs

@@ -33,14 +33,7 @@ const QString pictureDialogTitle = QStringLiteral("Open Picture File");
 const QString pictureDialogFilter = QStringLiteral(
     "Supported Image Files (*.png;*.jpg)|*.png;*.jpg|PNG (*.png)|*.png|Jpeg (*.jpg)|*.jpg");
 
-template <typename T>
-T *named(T *widget, const char *name, const QString &tooltip = QString())
-{
-    widget->setObjectName(QLatin1String(name));
-    if (!tooltip.isEmpty())
-        ui::describe(widget, tooltip);
-    return widget;
-}
+using ui::named;
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QString &tooltip)
 {
