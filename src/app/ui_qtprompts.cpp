@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,9 +32,16 @@ QString qtFileFilter(const QString &filter)
             // the files it means.
             if (!p.contains(QLatin1Char('*')) && !p.contains(QLatin1Char('?')))
                 p = p.startsWith(QLatin1Char('.')) ? QLatin1Char('*') + p : QStringLiteral("*.") + p;
+            // "All files": here a name need not have a dot.
+            if (p == QLatin1String("*.*"))
+                p = QStringLiteral("*");
         }
-        entries << parts.at(i).trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' '))
-                + QLatin1Char(')');
+        // A name that shows its patterns already ("PNG (*.png)") shows them
+        // once, in the form the dialog reads.
+        QString name = parts.at(i).trimmed();
+        if (name.endsWith(QLatin1Char(')')) && name.lastIndexOf(QLatin1Char('(')) > 0)
+            name = name.left(name.lastIndexOf(QLatin1Char('('))).trimmed();
+        entries << name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return entries.join(QStringLiteral(";;"));
 }
@@ -110,11 +118,17 @@ void QtPrompts::showInFileManager(const QString &path)
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(absolute).toString()} << QString();
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(absolute).absolutePath());
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return;
+    if (!bus.isConnected()) {
+        QDesktopServices::openUrl(folder);
+        return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(absolute).absolutePath()));
+    // Without waiting: the answer (or its failure) comes back later.
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [folder](QDBusPendingCallWatcher *w) {
+        if (w->isError())
+            QDesktopServices::openUrl(folder);
+        w->deleteLater();
+    });
 }

@@ -65,8 +65,10 @@ std::optional<Failure> validate(const RequestState &s, const std::function<bool(
         if (o.value != 1)
             continue;
         const QString path = s.outDir + o.name;
-        // Never let the encoder write over the file it reads.
-        if (isSameFile(path, s.source))
+        // Never let the encoder write over the file it reads, nor the MP4's
+        // intermediate ".temp" file replace it.
+        if (isSameFile(path, s.source)
+            || (o.box == Target::txtOutFileMp4 && isSameFile(path + QStringLiteral(".temp"), s.source)))
             return Failure{QLatin1String(o.isSource), Style::Error, Reaction::FocusSelectAll, o.box};
         if (QFileInfo(path).isFile()
             && !overwrite(o.name + QStringLiteral(" ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?")))
@@ -142,9 +144,11 @@ void moveToTemp(const QString &mp4Path, const QString &tempPath)
 
 bool settleFaststart(const QString &mp4Path, const QString &tempPath, std::optional<int> toolStatus)
 {
+    // Only a tool known to have finished well has made the output: one that
+    // failed, crashed or could not be waited for may have left half a file.
     const bool wrote = QFileInfo(mp4Path).isFile();
-    const bool failed = toolStatus.has_value() && *toolStatus != 0;
-    if (wrote && !failed) {
+    const bool succeeded = toolStatus.has_value() && *toolStatus == 0;
+    if (wrote && succeeded) {
         if (!QFile::remove(tempPath))
             throw RuntimeError(rt::PermissionDenied);
         return true;

@@ -37,7 +37,8 @@ struct Failure {
 // Runs the checks in their order and returns the first that fails, or
 // nothing when the request may go on. overwrite(question) asks the user and
 // returns true for Yes; it is called once per existing output, FLV first.
-// An output that is the source file itself is refused before its question.
+// An output that is the source file itself (or whose MP4 ".temp" file would
+// be) is refused before its question.
 // A minute or second text that is not a number throws RuntimeError 13, a
 // number beyond 16 bits 6; with no still image the texts are not read.
 std::optional<Failure> validate(const RequestState &state,
@@ -74,8 +75,8 @@ Outcome judgeOutput(bool cancelled, const QString &path, const FileSnapshot &bef
 // interrupted run. Throws RuntimeError when the rename fails.
 void moveToTemp(const QString &mp4Path, const QString &tempPath);
 
-// After the faststart run: when the tool wrote the output and did not fail,
-// deletes the ".temp" file and returns true. Otherwise removes whatever the
+// After the faststart run: when the tool wrote the output and is known to
+// have ended with exit status 0, deletes the ".temp" file and returns true. Otherwise removes whatever the
 // tool left at the output path, puts the ".temp" file back under the output
 // name and returns false, so the encoded MP4 is never lost.
 bool settleFaststart(const QString &mp4Path, const QString &tempPath, std::optional<int> toolStatus);

@@ -338,6 +338,7 @@ private slots:
         QTest::newRow("writes nothing") << QByteArray("out:last\\satom\\sin\\sfile\\swas\\snot\\sa\\smoov\\satom");
         QTest::newRow("fails half-way") << QByteArray("writeto:100:%1 exit:1");
         QTest::newRow("cannot start") << QByteArray();
+        QTest::newRow("killed half-way") << QByteArray("writeto:100:%1 raise:9");
     }
     void failedFaststartKeepsTheMp4()
     {

@@ -176,6 +176,22 @@ private slots:
         QVERIFY(f);
         QVERIFY(f->target == Target::txtOutFileMp4);
         QVERIFY(isSameFile(m_dir.filePath("out/link.mp4"), s.source));
+
+        // A source named like the MP4's intermediate file would be replaced
+        // by the rename before the faststart run.
+        writeBytes(m_dir.filePath("src/a.mp4.temp"), 10);
+        s = ready();
+        s.source = m_dir.filePath("src/a.mp4.temp");
+        s.outDir = m_dir.filePath("src") + "/";
+        s.flv = 0;
+        s.mp4Name = "a.mp4";
+        f = check(s, {true}, &asked);
+        QVERIFY(f);
+        QVERIFY(f->target == Target::txtOutFileMp4);
+        s.flv = 1;
+        s.mp4 = 0;
+        s.flvName = "a.flv";
+        QVERIFY(!check(s, {true}));
         QVERIFY(!isSameFile(m_dir.filePath("out/none.mp4"), s.source));
     }
 
@@ -271,6 +287,14 @@ private slots:
         writeBytes(mp4, 1000, 'f');
         QVERIFY(settleFaststart(mp4, temp, 0));
         QCOMPARE(readAll(mp4), QByteArray(1000, 'f'));
+        QVERIFY(!QFile::exists(temp));
+
+        // A tool killed or crashed (no exit status) may have left half a file.
+        writeBytes(mp4, 1000, 'e');
+        moveToTemp(mp4, temp);
+        writeBytes(mp4, 100, 'p');
+        QVERIFY(!settleFaststart(mp4, temp, std::nullopt));
+        QCOMPARE(readAll(mp4), QByteArray(1000, 'e'));
         QVERIFY(!QFile::exists(temp));
 
         // A rename that cannot be done is a run-time error.
