@@ -8,6 +8,7 @@
 #include "process/mdlDOSPipe.h"
 #include "process/mdlKillProcess.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -23,6 +24,46 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// Swallows the user's input to every window of the program.
+class InputBlock : public QObject
+{
+public:
+    explicit InputBlock(QObject *parent) : QObject(parent)
+    {
+        qApp->installEventFilter(this);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    }
+    ~InputBlock() override
+    {
+        qApp->removeEventFilter(this);
+        QApplication::restoreOverrideCursor();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::Drop:
+        case QEvent::Close:
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+};
 
 const QString kTarget = QStringLiteral("ffmpeg");
 // A display frame: the console box is never repainted more often.
@@ -171,6 +212,8 @@ void frmProgress::Form_Activate()
     txtDOS->setPlainText(rest);
     m_running = false;
     m_clockTimer->stop();
+    delete m_inputBlock;
+    m_inputBlock = nullptr;
 
     mdlKillProcess::KillProcess(kTarget);
     hide();
@@ -210,6 +253,12 @@ void frmProgress::updateProgress()
     lblTimeLeft->setText(progressLine(elapsed, left, m_parser.speed()));
 }
 
+void frmProgress::blockInputUntilRunEnds()
+{
+    if (!m_inputBlock)
+        m_inputBlock = new InputBlock(this);
+}
+
 void frmProgress::Timer1_Timer()
 {
     txtDOS->setPlainText(QString());
@@ -226,6 +275,8 @@ void frmProgress::cmdCancel_Click()
     blnCancelled = true;
     Timer1->stop();
     m_clockTimer->stop();
+    if (m_running)
+        blockInputUntilRunEnds();
     if (m_forms.progressLoaded() && &m_forms.progress() == this) {
         m_forms.unloadProgress();
     } else {

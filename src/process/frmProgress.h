@@ -73,6 +73,10 @@ private:
     QElapsedTimer m_runClock;
     QTimer *m_clockTimer = nullptr;
     bool m_showsTime = false;
+    // After a confirmed cancel the window is gone, but a tool that was not
+    // ended still runs: the caller waits for it, so no window takes input.
+    void blockInputUntilRunEnds();
+    QObject *m_inputBlock = nullptr;
     void appendOutput(const QString &text);
 
     void paintNow();

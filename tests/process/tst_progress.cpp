@@ -301,8 +301,10 @@ void TestProgress::timerAndCancelWorkWhileTheToolIsSilent()
     QCOMPARE(before, QStringLiteral("hello"));
     QCOMPARE(after, QString());
     QVERIFY(ticks >= 1);
-    QVERIFY2(askedAt - clickedAt < 200, qPrintable(QString::number(askedAt - clickedAt)));
-    QVERIFY2(total - clickedAt < 2000, qPrintable(QString::number(total - clickedAt)));
+    // Promptly, although the tool says nothing for 20 seconds (generous
+    // bounds: a loaded machine must not fail this).
+    QVERIFY2(askedAt - clickedAt < 1500, qPrintable(QString::number(askedAt - clickedAt)));
+    QVERIFY2(total - clickedAt < 10000, qPrintable(QString::number(total - clickedAt)));
     const ScriptedPrompts::Record &question = p.prompts.records().first();
     QCOMPARE(question.icon, MsgIcon::Question);
     QCOMPARE(question.title, QStringLiteral("Confirm"));
@@ -355,11 +357,19 @@ void TestProgress::cancelOfAToolNotNamedLikeTheEncoderWaitsForIt()
     const QString toolPid = p.file(QStringLiteral("tool.pid"));
     bool hiddenAtOnce = false, stillRunning = false, alive = false;
     QString laterOutput;
+    // While the caller still waits for the tool, no window takes input: a
+    // second request cannot start inside the first.
+    int encodeClicks = 0;
+    QPushButton other(QStringLiteral("Start"));
+    QObject::connect(&other, &QPushButton::clicked, [&] { ++encodeClicks; });
+    other.show();
     at(300, [&] { w->cmdCancel->click(); });
     p.prompts.expectMessage(QStringLiteral("CANCEL ENCODING?"), mdlMain::vbYes);
     at(500, [&] {
         hiddenAtOnce = w && !w->isVisible() && !p.forms.progressLoaded();
         stillRunning = !ended(readPid(toolPid));
+        QTest::mouseClick(&other, Qt::LeftButton);
+        QTest::keyClick(&other, Qt::Key_Space);
     });
     at(1300, [&] {
         alive = !w.isNull(); // not deleted under the runner
@@ -369,6 +379,10 @@ void TestProgress::cancelOfAToolNotNamedLikeTheEncoderWaitsForIt()
     QVERIFY(hiddenAtOnce);
     QVERIFY(stillRunning);
     QVERIFY(alive);
+    QCOMPARE(encodeClicks, 0);
+    // Once the run is over the window takes input again.
+    QTest::mouseClick(&other, Qt::LeftButton);
+    QCOMPARE(encodeClicks, 1);
     QCOMPARE(laterOutput, QStringLiteral("done"));
     QVERIFY2(ms >= 1400, qPrintable(QString::number(ms)));
     QCOMPARE(mdlDOSPipe::lastExitStatus(), std::optional<int>(0));
