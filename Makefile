@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench install uninstall clean
+.PHONY: all deps deps-test build run test bench install uninstall clean
 
 PREFIX ?= $(HOME)/.local
 
@@ -10,6 +10,9 @@ all: build
 
 deps:
 	@./scripts/install-deps.sh
+
+deps-test:
+	@./scripts/install-deps.sh test
 
 build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -22,7 +25,7 @@ run: build
 	fi
 	@$(BUILD)/appdir/vidlark-encoder
 
-test: build
+test: deps-test build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build, run and test the
-# program. The package list lives here and nowhere else.
+# Installs what a fresh Debian 12 machine lacks to build and run the
+# program, and with "test" also what the tests use. The package lists live
+# here and nowhere else.
+#   install-deps.sh [test]
 set -euo pipefail
 
 PACKAGES=(
@@ -8,9 +10,11 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   ffmpeg
   fonts-dejavu-core fonts-liberation
-  xvfb xauth imagemagick
-  desktop-file-utils libxml2-utils
 )
+# The tests check the desktop entry and the MIME type of an install.
+if [ "${1:-}" = "test" ]; then
+  PACKAGES+=(desktop-file-utils libxml2-utils)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
