@@ -11,6 +11,7 @@
 #include "encode/encoderequest.h"
 #include "process/mdlDOSPipe.h"
 #include "watermark/frmWatermarkOptions.h"
+#include "watermark/watermarkfilter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -107,6 +108,26 @@ void frmMain::cmdEncode_Click()
         values.frameSecond = state.second;
         values.watermark = ui::checkValue(chkWatermark) == 1;
         const commandlines::OptionPieces pieces = commandlines::optionPieces(values);
+
+        // The picture copy an image watermark draws from is removed at the
+        // end of every request; a later request with the same settings puts
+        // it back first, or the encoder would not find it.
+        if (values.watermark && watermark.optImageWM->isChecked()) {
+            const QString name = watermark.lblWMImageName->caption();
+            const QString picture = watermark.lblWMImagePath->caption();
+            const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+            if (!name.isEmpty() && !QFileInfo::exists(QDir(m_forms.appFolder()).filePath(name))
+                && QFileInfo(picture).fileName() == name
+                && !watermark::isReservedPictureName(m_forms.appFolder(), name, program)) {
+                try {
+                    watermark::copyPicture(picture, m_forms.appFolder(), name);
+                } catch (const RuntimeError &e) {
+                    prompts.error(QStringLiteral("WATERMARK IMAGE COULD NOT BE COPIED! ") + e.description().toUpper()
+                                  + QLatin1Char('.'));
+                    return;
+                }
+            }
+        }
 
         // One run through the progress window.
         auto run = [this](const QString &command, qint16 kind) {

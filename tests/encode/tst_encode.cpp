@@ -436,6 +436,43 @@ private slots:
         VERIFY_PROMPTS(p.prompts);
     }
 
+    void imageWatermarkServesEveryRequest()
+    {
+        Program p;
+        ui::setCheckValue(p.window->chkMp4, 0);
+        frmWatermarkOptions &wm = p.forms.watermarkOptions();
+        const QString picture = p.work.filePath("logo.png");
+        writeBytes(picture, 64, 'p');
+        ui::setOption(wm.optImageWM, true);
+        wm.lblWMImagePath->setCaption(picture);
+        wm.lblWMImageName->setCaption("logo.png");
+        wm.txtWMString->setText(" -vf \"movie='logo.png'[watermark];[in][watermark] overlay=8:8 [out]\"");
+        ui::setCheckValue(p.window->chkWatermark, 1);
+        // An encoder that makes its output only when it finds the picture in
+        // its working folder, as ffmpeg's movie source needs it.
+        QFile::remove(p.tool("engine/ffmpeg"));
+        p.dir.writeFile("engine/ffmpeg", "#!/bin/sh\nfor last; do :; done\n"
+                                         "[ -f logo.png ] && head -c 600000 /dev/zero > \"$last\"\nexit 0\n");
+        QFile(p.tool("engine/ffmpeg")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const QString copy = p.dir.file("logo.png");
+        QVERIFY(QFile::copy(picture, copy)); // as Save leaves it
+        for (int request = 0; request < 2; ++request) {
+            QFile::remove(p.out + "clip.flv");
+            p.prompts.expectMessage(encode_question(p.out), vbNo);
+            p.window->cmdEncode_Click();
+            QCOMPARE(sizeOf(p.out + "clip.flv"), 600000);
+            // Removed at the end of the request, put back by the next one.
+            QVERIFY(!QFile::exists(copy));
+        }
+        // A picture that is gone stops the request with a clear message.
+        QFile::remove(picture);
+        QFile::remove(p.out + "clip.flv");
+        p.prompts.expectMessage("WATERMARK IMAGE COULD NOT BE COPIED! FILE NOT FOUND.");
+        p.window->cmdEncode_Click();
+        QVERIFY(!QFile::exists(p.out + "clip.flv"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
 private:
     static QString encode_question(const QString &out)
     {
