@@ -102,11 +102,13 @@ void frmMain::buildControls()
     lblInput = named(new CaptionLabel(Frame1, true), "lblInput");
     lblInput->setStyleSheet(pathCaptionStyle());
     lblInput->setMinimumWidth(360);
+    lblInput->setElideMiddle(true); // a long path must not widen the window
     lblInput->setAccessibleDescription(QStringLiteral("Source video"));
     cmdOutDir = named(new QPushButton(QStringLiteral("&Output Folder..."), Frame1), "cmdOutDir",
                       QStringLiteral(" Output folder where the encoded file will be put "));
     lblOutDir = named(new CaptionLabel(Frame1, true), "lblOutDir");
     lblOutDir->setStyleSheet(pathCaptionStyle());
+    lblOutDir->setElideMiddle(true);
     lblOutDir->setAccessibleDescription(QStringLiteral("Output folder"));
     chkLockLocation = named(new QCheckBox(QStringLiteral(" Lock"), Frame1), "chkLockLocation",
                             QStringLiteral(" Lock the output folder for multiple sessions of encoding "));
@@ -348,16 +350,12 @@ void frmMain::connectReactions()
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && (watched == txtFrameMinute || watched == txtFrameSecond)) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        const QString text = key->text();
-        // Keys that type nothing (arrows, Tab, Delete) are not characters and
-        // pass; every typed character goes through the filter.
-        if (text.isEmpty() && key->key() != Qt::Key_Backspace)
+        // Only typed characters go through the filter; editing keys (arrows,
+        // Delete, Tab, Ctrl shortcuts) reach the field as they are.
+        const std::optional<int> typed = ui::typedCharacter(static_cast<QKeyEvent *>(event));
+        if (!typed)
             return false;
-        // Tab moves the focus on; it is not typed into the field.
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
-            return false;
-        int keyAscii = key->key() == Qt::Key_Backspace ? 8 : text.at(0).unicode();
+        int keyAscii = *typed;
         if (watched == txtFrameMinute)
             txtFrameMinute_KeyPress(keyAscii);
         else

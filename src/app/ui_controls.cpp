@@ -1,6 +1,7 @@
 #include "app/ui_controls.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPalette>
@@ -69,6 +70,26 @@ void describe(QWidget *widget, const QString &tooltip, const QString &accessible
         widget->setAccessibleName(accessibleName);
 }
 
+std::optional<int> typedCharacter(const QKeyEvent *event)
+{
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return std::nullopt;
+    switch (event->key()) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Delete:
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return std::nullopt;
+    default: break;
+    }
+    const QString text = event->text();
+    if (text.isEmpty())
+        return std::nullopt;
+    return int(text.at(0).unicode());
+}
+
 } // namespace ui
 
 CaptionLabel::CaptionLabel(QWidget *parent, bool mirrorTooltip)
@@ -79,13 +100,84 @@ CaptionLabel::CaptionLabel(QWidget *parent, bool mirrorTooltip)
 
 void CaptionLabel::setCaption(const QString &caption)
 {
-    if (caption == text())
+    if (caption == this->caption())
         return;
-    setText(caption);
+    m_caption = caption;
+    showCaption();
     setAccessibleName(caption);
     if (m_mirror)
         setToolTip(ui::tipFor(caption));
     emit captionChanged(caption);
+}
+
+void CaptionLabel::setElideMiddle(bool elide)
+{
+    if (elide == m_elide)
+        return;
+    if (elide)
+        m_caption = text();
+    m_elide = elide;
+    showCaption();
+    updateGeometry();
+}
+
+void CaptionLabel::showCaption()
+{
+    if (!m_elide) {
+        setText(m_caption);
+        return;
+    }
+    // The room QLabel draws the text in: the contents less the margin and,
+    // on a framed label with the default indent, half an "x" on each side.
+    const QFontMetrics metrics = fontMetrics();
+    int room = contentsRect().width() - 2 * margin();
+    if (indent() > 0)
+        room -= indent();
+    else if (indent() < 0 && frameWidth() > 0)
+        room -= metrics.horizontalAdvance(QLatin1Char('x'));
+    const QString shown = metrics.elidedText(m_caption, Qt::ElideMiddle, qMax(room, 0));
+    if (shown != text())
+        setText(shown);
+}
+
+// Width of about 20 characters (the window or a minimum width usually gives
+// more) and the height of one line, whatever the caption.
+QSize CaptionLabel::elidingSize(bool minimum) const
+{
+    ensurePolished();
+    const QSize base = minimum ? QLabel::minimumSizeHint() : QLabel::sizeHint();
+    const QFontMetrics metrics = fontMetrics();
+    const QRect contents = contentsRect();
+    const int chromeWidth = width() - contents.width() + 2 * margin();
+    const int chromeHeight = height() - contents.height() + 2 * margin();
+    const int chars = minimum ? 8 : 20;
+    return QSize(chromeWidth + chars * metrics.averageCharWidth(),
+                 qMax(base.height(), chromeHeight + metrics.height()));
+}
+
+QSize CaptionLabel::sizeHint() const
+{
+    return m_elide ? elidingSize(false) : QLabel::sizeHint();
+}
+
+QSize CaptionLabel::minimumSizeHint() const
+{
+    return m_elide ? elidingSize(true) : QLabel::minimumSizeHint();
+}
+
+void CaptionLabel::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    if (m_elide)
+        showCaption();
+}
+
+void CaptionLabel::changeEvent(QEvent *event)
+{
+    QLabel::changeEvent(event);
+    if (m_elide && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange
+                    || event->type() == QEvent::ContentsRectChange))
+        showCaption();
 }
 
 LinkLabel::LinkLabel(QWidget *parent) : QLabel(parent)

@@ -9,6 +9,10 @@
 #include <QFont>
 #include <QString>
 
+#include <optional>
+
+class QKeyEvent;
+
 namespace ui {
 
 // 0 unchecked, 1 checked, 2 greyed.
@@ -40,24 +44,53 @@ T *named(T *widget, const char *name, const QString &tooltip = QString())
     return widget;
 }
 
+// The character a key press types, as key filters see it: Backspace is 8 and
+// Enter 13; keys that type nothing have none. Delete, Esc, Tab and Backtab,
+// and any key held with Ctrl, Alt or Meta, are editing and window keys even
+// where the desktop gives them a control-code text ("\x7f", "\x1b", "\t",
+// "\x01" for Ctrl+A): they have none either, so filters let them through.
+std::optional<int> typedCharacter(const QKeyEvent *event);
+
 } // namespace ui
 
 // A label whose caption is set through setCaption(); the change signal runs
 // the window's reaction, and with mirrorTooltip the tooltip follows the
 // caption with one blank on each side.
+//
+// With setElideMiddle(true) a caption wider than the label is shown cut in
+// the middle with "…" (a long path keeps its start and its file name), and
+// the label's size hint no longer follows the caption, so a long path cannot
+// widen a window of fixed size. caption(), the tooltip and the accessible
+// name keep the whole caption; text() is what the label shows.
 class CaptionLabel : public QLabel
 {
     Q_OBJECT
 public:
     explicit CaptionLabel(QWidget *parent = nullptr, bool mirrorTooltip = false);
     void setCaption(const QString &caption);
-    QString caption() const { return text(); }
+    QString caption() const { return m_elide ? m_caption : text(); }
+
+    void setElideMiddle(bool elide);
+    bool elidesMiddle() const { return m_elide; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 signals:
     void captionChanged(const QString &caption);
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
 private:
+    // Shows the caption, shortened to the room the label has when eliding.
+    void showCaption();
+    QSize elidingSize(bool minimum) const;
+
     bool m_mirror;
+    bool m_elide = false;
+    QString m_caption;
 };
 
 // A label or picture that opens something when clicked: link pointer,

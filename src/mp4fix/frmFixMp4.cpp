@@ -33,6 +33,7 @@ frmFixMp4::frmFixMp4(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(f
     lblMp4Path = new CaptionLabel(Frame1, true);
     lblMp4Path->setObjectName(QStringLiteral("lblMp4Path"));
     lblMp4Path->setMinimumWidth(380);
+    lblMp4Path->setElideMiddle(true); // a long path must not widen the window
     lblMp4Path->setAccessibleDescription(QStringLiteral("Mp4 file"));
     lblMp4Path->setStyleSheet(
         QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));

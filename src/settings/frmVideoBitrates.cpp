@@ -38,19 +38,13 @@ void frmVideoBitrates::txtVideoBitrates_KeyPress(int &keyAscii)
 bool frmVideoBitrates::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == txtVideoBitrates && event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        const QString text = key->text();
-        // Keys that type nothing (arrows, Tab, Delete, Home) are no
-        // characters and pass; every typed character goes through the filter.
-        int keyAscii = 0;
-        if (key->key() == Qt::Key_Backspace)
-            keyAscii = 8;
-        else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            keyAscii = 13;
-        else if (text.isEmpty())
+        // Only typed characters (Enter and Backspace among them) go through
+        // the filter; editing keys (arrows, Delete, Tab, Esc, Ctrl shortcuts)
+        // reach the text box or the window as they are.
+        const std::optional<int> typed = ui::typedCharacter(static_cast<QKeyEvent *>(event));
+        if (!typed)
             return false;
-        else
-            keyAscii = text.at(0).unicode();
+        int keyAscii = *typed;
         txtVideoBitrates_KeyPress(keyAscii);
         return keyAscii == 0;
     }

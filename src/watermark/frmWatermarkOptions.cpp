@@ -179,6 +179,7 @@ void frmWatermarkOptions::buildControls()
     lblWMImagePath->setStyleSheet(
         QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));
     lblWMImagePath->setMinimumWidth(300);
+    lblWMImagePath->setElideMiddle(true); // a long path must not widen the window
     lblWMImagePath->setAccessibleDescription(QStringLiteral("Watermark image"));
     lblWMImageName = named(new CaptionLabel(Frame3), "lblWMImageName");
     lblWMImageName->hide();

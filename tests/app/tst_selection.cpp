@@ -309,7 +309,6 @@ private slots:
             QTest::keyClicks(box, QStringLiteral("+,:"));
             QTest::keyClick(box, Qt::Key_Space);
             QTest::keyClick(box, Qt::Key_Return);
-            QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
             QTest::keyClicks(box, QStringLiteral("9"));
             QCOMPARE(box->text(), QStringLiteral("19"));
             QTest::keyClick(box, Qt::Key_Backspace);
@@ -339,6 +338,50 @@ private slots:
             QCOMPARE(second, kept ? key : 0);
         }
         VERIFY_PROMPTS(p.prompts);
+    }
+
+    // The texts a desktop gives editing keys (Delete "\x7f", Tab "\t", Ctrl+A
+    // "\x01", ...) are no typed characters: the keys do their work.
+    void editingKeysWithDesktopTextsInTimeFields()
+    {
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        frmMain &w = *p.window;
+        QApplication::setActiveWindow(&w);
+        const auto press = [](QWidget *box, Qt::Key key, const char *text,
+                              Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::sendKeyEvent(QTest::Click, box, key, QString::fromLatin1(text), modifiers);
+        };
+        for (QLineEdit *box : {w.txtFrameMinute, w.txtFrameSecond}) {
+            box->setFocus();
+            QVERIFY(QTest::qWaitFor([&] { return box->hasFocus(); }));
+            box->setText(QStringLiteral("12"));
+            box->setCursorPosition(0);
+            press(box, Qt::Key_Delete, "\x7f");
+            QCOMPARE(box->text(), QStringLiteral("2"));
+
+            press(box, Qt::Key_A, "\x01", Qt::ControlModifier);
+            QCOMPARE(box->selectedText(), QStringLiteral("2"));
+            press(box, Qt::Key_C, "\x03", Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("2"));
+            press(box, Qt::Key_End, "");
+            press(box, Qt::Key_V, "\x16", Qt::ControlModifier);
+            QCOMPARE(box->text(), QStringLiteral("22"));
+            press(box, Qt::Key_Z, "\x1a", Qt::ControlModifier);
+            QCOMPARE(box->text(), QStringLiteral("2"));
+
+            // Typed characters still go through the filter.
+            box->clear();
+            for (const char *text : {"a", " ", ".", "-", "\r", "5"})
+                press(box, *text == '\r' ? Qt::Key_Return : Qt::Key(QChar::fromLatin1(*text).toUpper().unicode()), text);
+            QCOMPARE(box->text(), QStringLiteral("5"));
+            press(box, Qt::Key_Backspace, "\x08");
+            QCOMPARE(box->text(), QString());
+
+            press(box, Qt::Key_Tab, "\t");
+            QVERIFY(!box->hasFocus());
+        }
+        QVERIFY(!w.txtFrameSecond->hasFocus());
     }
 
     // Tab still leaves a time field; it is a way out, not a typed character.

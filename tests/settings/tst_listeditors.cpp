@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCursor>
 #include <QTest>
 #include <QTimer>
 
@@ -261,6 +262,50 @@ private slots:
         sizesEditor.txtVideoWindowSizes->clear();
         QTest::keyClicks(sizesEditor.txtVideoWindowSizes, QStringLiteral("1280x720 HD, 16:9"));
         QCOMPARE(sizesEditor.txtVideoWindowSizes->toPlainText(), QStringLiteral("1280x720 HD, 16:9"));
+        VERIFY_PROMPTS(prompts);
+    }
+
+    // The texts a desktop gives editing keys (Delete "\x7f", Tab "\t", Esc
+    // "\x1b", Ctrl+A "\x01") are no typed characters: the keys do their work,
+    // while typed characters still go through the filter.
+    void bitrateEditorEditingKeysWithDesktopTexts()
+    {
+        ScriptedPrompts prompts;
+        TestAppDir dir;
+        Forms forms(prompts, dir.path());
+        frmVideoBitrates editor(forms);
+        editor.show();
+        QApplication::setActiveWindow(&editor);
+        QPlainTextEdit *box = editor.txtVideoBitrates;
+        box->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return box->hasFocus(); }));
+        const auto press = [&](Qt::Key key, const char *text, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::sendKeyEvent(QTest::Click, box, key, QString::fromLatin1(text), modifiers);
+        };
+
+        box->setPlainText(QStringLiteral("128\n256"));
+        box->moveCursor(QTextCursor::Start);
+        press(Qt::Key_Delete, "\x7f");
+        QCOMPARE(box->toPlainText(), QStringLiteral("28\n256"));
+
+        press(Qt::Key_A, "\x01", Qt::ControlModifier);
+        QCOMPARE(box->textCursor().selectedText(), QStringLiteral("28") + QChar::ParagraphSeparator
+                                                       + QStringLiteral("256"));
+        for (const char *text : {"1", "a", " ", ".", "X", "x", "\r", "2"})
+            press(*text == '\r' ? Qt::Key_Return : Qt::Key(QChar::fromLatin1(*text).toUpper().unicode()), text);
+        QCOMPARE(box->toPlainText(), QStringLiteral("1x\n2"));
+        press(Qt::Key_Backspace, "\x08");
+        QCOMPARE(box->toPlainText(), QStringLiteral("1x\n"));
+
+        press(Qt::Key_Tab, "\t");
+        QVERIFY(!box->hasFocus());
+        QCOMPARE(box->toPlainText(), QStringLiteral("1x\n"));
+
+        box->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return box->hasFocus(); }));
+        press(Qt::Key_Escape, "\x1b");
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(editor.result(), int(QDialog::Rejected));
         VERIFY_PROMPTS(prompts);
     }
 
