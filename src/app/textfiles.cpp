@@ -9,16 +9,22 @@
 
 namespace textfiles {
 
-QByteArray readBytes(const QString &path)
+void openForReading(QFile &file, const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
         throw RuntimeError(info.absoluteDir().exists() ? rt::FileNotFound : rt::PathNotFound);
     if (info.isDir())
         throw RuntimeError(rt::PathFileAccessError);
-    QFile file(path);
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
         throw fileError(file.error(), path, false);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file;
+    openForReading(file, path);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw fileError(file.error(), path, false);

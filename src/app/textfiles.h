@@ -6,10 +6,16 @@
 #include <QString>
 #include <QStringList>
 
+class QFile;
+
 namespace textfiles {
 
 // The whole file as bytes. Missing file: 53; unreadable: 70 or 75.
 QByteArray readBytes(const QString &path);
+
+// Opens the file for reading, for readers that take it a piece at a time;
+// throws as readBytes does.
+void openForReading(QFile &file, const QString &path);
 
 // Splits text into lines the way a line-by-line reader does: a final line
 // end does not start another line, CR LF and LF both end a line.

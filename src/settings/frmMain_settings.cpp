@@ -152,20 +152,22 @@ void frmMain::LoadProfile(const QString &path)
 {
     IPrompts &prompts = m_forms.prompts();
     try {
-        const QStringList lines = profile::decodeProfile(textfiles::readBytes(path));
-        // Lines after the last setting are ignored.
-        for (intProfileLine = 0; intProfileLine < lines.size() && intProfileLine < profile::lineCount;
-             ++intProfileLine) {
-            const QString &value = lines.at(intProfileLine);
+        // Only what a profile can hold is read: a video picked by mistake
+        // ends at its first line, lines after the last setting are never read.
+        intProfileLine = 0;
+        const profile::ProfileFile file = profile::readProfileFile(path);
+        if (!file.valid) {
+            // A wrong signature, or a line longer than any saved profile
+            // holds: nothing is applied.
+            mdlMain::strLineIn = file.lines.value(0);
+            prompts.error(QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"));
+            return;
+        }
+        for (intProfileLine = 0; intProfileLine < file.lines.size(); ++intProfileLine) {
+            const QString &value = file.lines.at(intProfileLine);
             mdlMain::strLineIn = value;
-            if (intProfileLine == profile::Signature) {
-                if (value != QLatin1String(profile::signature)) {
-                    prompts.error(QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"));
-                    return;
-                }
-                continue;
-            }
-            applyProfileLine(*this, intProfileLine, value);
+            if (intProfileLine != profile::Signature)
+                applyProfileLine(*this, intProfileLine, value);
         }
     } catch (const RuntimeError &e) {
         // Loading stops at the failing line; the lines before it stay applied.

@@ -2,7 +2,13 @@
 
 #include "app/conversions.h"
 #include "app/runtimeerror.h"
+#include "app/textfiles.h"
 #include "settings/windows1252.h"
+
+#include <QBuffer>
+#include <QFile>
+
+#include <limits>
 
 namespace profile {
 
@@ -22,6 +28,78 @@ QByteArray shifted(const QByteArray &text, const QByteArray &key, int direction)
         out[i] = char((c + direction * k + 256) % 256);
     }
     return out;
+}
+
+// Splits a device into lines a piece at a time: a CR LF, a lone CR and a
+// lone LF each end a line, and a final line end starts no new line. Only the
+// current piece and the current line are held.
+class LineReader
+{
+public:
+    enum Outcome { Line, End, TooLong };
+
+    explicit LineReader(QIODevice &device) : m_device(device) {}
+
+    // The next line without its end. A line holding more than limit bytes
+    // gives TooLong as soon as the piece that takes it past limit is read;
+    // the reader is of no further use then.
+    Outcome next(QByteArray &line, qsizetype limit)
+    {
+        line.clear();
+        if (m_afterCR) {
+            // A CR ended the last line; an LF right after it belongs to it,
+            // even when the two came in different pieces.
+            m_afterCR = false;
+            if (fill() && m_piece.at(m_at) == '\n')
+                ++m_at;
+        }
+        if (!fill())
+            return End;
+        while (fill()) {
+            const char *begin = m_piece.constData() + m_at;
+            const qsizetype available = m_piece.size() - m_at;
+            qsizetype length = 0;
+            while (length < available && begin[length] != '\r' && begin[length] != '\n')
+                ++length;
+            if (line.size() + length > limit)
+                return TooLong;
+            line.append(begin, length);
+            m_at += length;
+            if (length < available) {
+                m_afterCR = begin[length] == '\r';
+                ++m_at;
+                return Line;
+            }
+        }
+        return Line; // the last line, with no end
+    }
+
+private:
+    // Makes sure a byte is at hand; false at the end of the device (or when
+    // it cannot be read: the caller asks the device which).
+    bool fill()
+    {
+        if (m_at < m_piece.size())
+            return true;
+        if (m_ended)
+            return false;
+        m_piece = m_device.read(pieceSize);
+        m_at = 0;
+        m_ended = m_piece.isEmpty();
+        return !m_ended;
+    }
+
+    static constexpr qint64 pieceSize = 64 * 1024;
+    QIODevice &m_device;
+    QByteArray m_piece;
+    qsizetype m_at = 0;
+    bool m_afterCR = false;
+    bool m_ended = false;
+};
+
+QString decipherLine(const QByteArray &line)
+{
+    return windows1252::decode(DecryptText(line, QByteArray(cipherKey)));
 }
 
 QString describeCharacter(const QString &text, qsizetype position)
@@ -123,24 +201,48 @@ QByteArray encodeProfile(const Values &values)
 
 QStringList decodeProfile(const QByteArray &bytes)
 {
-    const QByteArray key(cipherKey);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    LineReader reader(buffer);
     QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const char c = bytes.at(i);
-        if (c == '\r' || c == '\n') {
-            lines.append(windows1252::decode(DecryptText(bytes.mid(start, i - start), key)));
-            i += (c == '\r' && i + 1 < n && bytes.at(i + 1) == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
+    QByteArray line;
+    while (reader.next(line, std::numeric_limits<qsizetype>::max()) == LineReader::Line)
+        lines.append(decipherLine(line));
+    return lines;
+}
+
+ProfileFile readProfile(QIODevice &device)
+{
+    ProfileFile file;
+    LineReader reader(device);
+    QByteArray line;
+    while (file.lines.size() < lineCount) {
+        const LineReader::Outcome outcome = reader.next(line, maxLineBytes);
+        if (outcome == LineReader::End)
+            break;
+        if (outcome == LineReader::TooLong) {
+            file.valid = false;
+            break;
+        }
+        file.lines.append(decipherLine(line));
+        // The signature decides before anything more is read.
+        if (file.lines.size() == 1 && file.lines.first() != QLatin1String(signature)) {
+            file.valid = false;
+            break;
         }
     }
-    if (start < n)
-        lines.append(windows1252::decode(DecryptText(bytes.mid(start), key)));
-    return lines;
+    return file;
+}
+
+ProfileFile readProfileFile(const QString &path)
+{
+    QFile file;
+    textfiles::openForReading(file, path);
+    const ProfileFile profile = readProfile(file);
+    if (file.error() != QFileDevice::NoError)
+        throw fileError(file.error(), path, false);
+    return profile;
 }
 
 QString checkStateText(int state)

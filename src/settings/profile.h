@@ -5,6 +5,7 @@
 // plain values from its controls and applies them back; this file turns them
 // into bytes and back, and decides which values are acceptable.
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -91,6 +92,31 @@ QByteArray encodeProfile(const Values &values);
 // Deciphered plain lines of a file, as many as it holds. A CR LF, a lone CR
 // and a lone LF each end a line; a final line end starts no new line.
 QStringList decodeProfile(const QByteArray &bytes);
+
+// The most bytes one line may hold. Every value a profile stores comes from
+// a text box (at most 32767 characters, one byte each in Windows-1252) or a
+// file path, so a longer line never came from a saved profile.
+inline constexpr qsizetype maxLineBytes = 64 * 1024;
+
+// What loading takes from a file: its first lineCount lines, deciphered and
+// split as decodeProfile splits them, read a piece at a time so that a large
+// file picked by mistake is never read whole.
+struct ProfileFile {
+    // false when the first line is not the signature or a line is longer than
+    // maxLineBytes; reading stops there, and lines ends with the first line
+    // (for a wrong signature) or with the line before the long one.
+    bool valid = true;
+    QStringList lines;
+};
+
+// Reads 64 KiB pieces and stops with the piece that ends the first line when
+// that is not the signature, with the one that ends line lineCount - 1, or
+// with the one in which a line grows too long; at most about 1.9 MB in all.
+// An empty device gives a valid file without lines.
+ProfileFile readProfile(QIODevice &device);
+// The same for a file; throws RuntimeError as textfiles::readBytes does for
+// a file that cannot be opened or read.
+ProfileFile readProfileFile(const QString &path);
 
 // Plain forms of the values, for saving.
 QString checkStateText(int state);

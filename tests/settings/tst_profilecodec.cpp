@@ -6,7 +6,9 @@
 #include "settings/profile.h"
 #include "settings/windows1252.h"
 
+#include <QBuffer>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace profile;
@@ -249,6 +251,119 @@ private slots:
 
     // Random bytes decode to something and never crash; whatever decodes
     // also survives the plain-form checks without anything but RuntimeError.
+    // Loading reads a file a piece at a time; it splits lines exactly as the
+    // whole-file decoder does, up to the last setting.
+    void readerSplitsAsTheDecoder_data()
+    {
+        const QByteArray key(cipherKey);
+        const QByteArray a = EncryptText("vdlkenc", key);
+        const QByteArray b = EncryptText("1", key);
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("signature alone") << a;
+        QTest::newRow("mixed ends") << QByteArray(a + "\r\n" + b + "\n" + b + "\r" + b);
+        QTest::newRow("empty lines") << QByteArray(a + "\r\n\r\n\n\r\r\n" + b + "\r");
+        QTest::newRow("whole profile") << encodeProfile(sampleValues());
+        QByteArray longer = encodeProfile(sampleValues());
+        for (int i = 0; i < 10; ++i)
+            longer += b + "\n";
+        QTest::newRow("lines after the last setting") << longer;
+        // A CR that ends the 64 KiB piece and the LF that starts the next one
+        // are one line end, not two.
+        QByteArray split = a + "\r\n";
+        split += QByteArray(64 * 1024 - 1 - split.size(), 'x');
+        split += "\r\n" + b + "\r\n";
+        QTest::newRow("CR LF across pieces") << split;
+        QByteArray lone = a + "\r\n";
+        lone += QByteArray(64 * 1024 - 1 - lone.size(), 'x');
+        lone += "\r" + b + "\r\n";
+        QTest::newRow("lone CR at the end of a piece") << lone;
+    }
+    void readerSplitsAsTheDecoder()
+    {
+        QFETCH(QByteArray, bytes);
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        const ProfileFile file = readProfile(buffer);
+        QVERIFY(file.valid);
+        QCOMPARE(file.lines, decodeProfile(bytes).mid(0, lineCount));
+    }
+
+    // What loading reads of files that are no profile, or hold more than one.
+    void readerStopsEarly()
+    {
+        const QByteArray key(cipherKey);
+        const QByteArray rest(4 * 1024 * 1024, '\x01'); // no line end anywhere
+        auto read = [](QByteArray bytes, qint64 *position) {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            const ProfileFile file = readProfile(buffer);
+            *position = buffer.pos();
+            return file;
+        };
+        qint64 position = 0;
+
+        // A wrong first line: only the piece that ends it is read.
+        ProfileFile file = read(EncryptText("vdlkenC", key) + "\r\n" + rest, &position);
+        QVERIFY(!file.valid);
+        QCOMPARE(file.lines, QStringList{"vdlkenC"});
+        QVERIFY(position <= 64 * 1024);
+        // A first line without an end that grows past any profile line.
+        file = read(rest, &position);
+        QVERIFY(!file.valid);
+        QVERIFY(file.lines.isEmpty());
+        QVERIFY(position <= 2 * 64 * 1024);
+        // The same after the signature: the lines before it are kept.
+        file = read(EncryptText("vdlkenc", key) + "\n" + EncryptText("1", key) + "\n" + rest, &position);
+        QVERIFY(!file.valid);
+        QCOMPARE(file.lines, (QStringList{"vdlkenc", "1"}));
+        QVERIFY(position <= 2 * 64 * 1024 + 64);
+        // A whole profile followed by anything: the anything is not read.
+        file = read(encodeProfile(sampleValues()) + rest, &position);
+        QVERIFY(file.valid);
+        QCOMPARE(file.lines.size(), lineCount);
+        QCOMPARE(file.lines.last(), sampleValues()[AudioSamplerate]);
+        QVERIFY(position <= 64 * 1024);
+    }
+
+    // The longest line a profile may hold, and one byte more.
+    void readerLineLimit()
+    {
+        const QByteArray key(cipherKey);
+        const QByteArray head = EncryptText("vdlkenc", key) + "\r\n";
+        QByteArray bytes = head + QByteArray(maxLineBytes, 'a') + "\r\n";
+        QBuffer fits(&bytes);
+        fits.open(QIODevice::ReadOnly);
+        ProfileFile file = readProfile(fits);
+        QVERIFY(file.valid);
+        QCOMPARE(file.lines.size(), 2);
+        QCOMPARE(file.lines.at(1).size(), maxLineBytes);
+
+        QByteArray over = head + QByteArray(maxLineBytes + 1, 'a') + "\r\n";
+        QBuffer tooLong(&over);
+        tooLong.open(QIODevice::ReadOnly);
+        file = readProfile(tooLong);
+        QVERIFY(!file.valid);
+        QCOMPARE(file.lines, QStringList{"vdlkenc"});
+        // The longest text a text box takes fits easily.
+        Values v = sampleValues();
+        v[WatermarkText] = QString(32767, QLatin1Char('w'));
+        QByteArray saved = encodeProfile(v);
+        QBuffer savedBuffer(&saved);
+        savedBuffer.open(QIODevice::ReadOnly);
+        QCOMPARE(readProfile(savedBuffer).lines.at(WatermarkText), v[WatermarkText]);
+    }
+
+    void readerFileErrors()
+    {
+        QCOMPARE(runtimeErrorOf([] { readProfileFile(QStringLiteral("/nonexistent-folder-x/p.vlp")); }),
+                 int(rt::PathNotFound));
+        QTemporaryDir folder;
+        QCOMPARE(runtimeErrorOf([&] { readProfileFile(folder.filePath(QStringLiteral("none.vlp"))); }),
+                 int(rt::FileNotFound));
+        QCOMPARE(runtimeErrorOf([&] { readProfileFile(folder.path()); }), int(rt::PathFileAccessError));
+    }
+
     void fuzz()
     {
         QRandomGenerator random(20240607);
@@ -259,6 +374,11 @@ private slots:
             if (round % 3 == 0) // a valid signature, so later lines matter
                 bytes.prepend(EncryptText("vdlkenc", cipherKey) + "\r\n");
             const QStringList lines = decodeProfile(bytes);
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            const ProfileFile file = readProfile(buffer);
+            QCOMPARE(file.valid, lines.isEmpty() || lines.first() == QLatin1String(signature));
+            QCOMPARE(file.lines, file.valid ? lines.mid(0, lineCount) : lines.mid(0, 1));
             for (const QString &line : lines) {
                 runtimeErrorOf([&] { checkState(line); });
                 runtimeErrorOf([&] { optionState(line); });

@@ -26,6 +26,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <malloc.h>
+
 using namespace profile;
 
 namespace {
@@ -109,6 +111,32 @@ QByteArray readFile(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The process's peak resident memory in KiB.
+qint64 peakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+// Lowers the peak to what is resident now, so that a later reading shows
+// only what came after; returns it. Memory freed earlier is handed back
+// first, or a later allocation could reuse it without raising the peak.
+qint64 resetPeakMemory()
+{
+    malloc_trim(0);
+    {
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            clear.write("5");
+    }
+    return peakMemory();
 }
 
 // Answers the next modal dialog (the watermark dialog that a changed
@@ -461,6 +489,50 @@ private slots:
         p.prompts.expectMessage(notAProfile);
         p.w().LoadProfile(path);
         QCOMPARE(settingsOf(p), full);
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // A video or other large file picked by mistake: only its beginning is
+    // read, so the answer comes at once and memory stays flat. The files are
+    // sparse, so they take no disk space.
+    void largeFilePickedByMistake_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<bool>("profile");
+        QTest::newRow("no line end at all") << QByteArray() << false;
+        QTest::newRow("short foreign first line") << QByteArray("ftypisom\r\n") << false;
+        QTest::newRow("signature, then no line end")
+            << QByteArray(EncryptText("vdlkenc", cipherKey) + "\r\n" + EncryptText("0", cipherKey) + "\r\n")
+            << false;
+        QTest::newRow("whole profile, then anything") << QByteArray("profile") << true;
+    }
+    void largeFilePickedByMistake()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(bool, profile);
+        Program p;
+        QVERIFY(p.window->Form_Load());
+        const QStringList start = settingsOf(p);
+        QStringList wanted = start;
+        wanted[FLV] = QStringLiteral("0");
+        wanted[AudioSamplerate] = QStringLiteral("0");
+        if (profile)
+            head = profileBytes(wanted);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("holiday.mp4"));
+        writeFile(path, head);
+        {
+            QFile grow(path);
+            QVERIFY(grow.resize(200LL * 1024 * 1024));
+        }
+        if (!profile)
+            p.prompts.expectMessage(notAProfile);
+        const qint64 before = resetPeakMemory();
+        QVERIFY(before > 0);
+        p.w().LoadProfile(path);
+        const qint64 grown = peakMemory() - before;
+        QVERIFY2(grown < 8 * 1024, qPrintable(QStringLiteral("peak memory grew by %1 KiB").arg(grown)));
+        QCOMPARE(settingsOf(p), profile ? wanted : start);
         VERIFY_PROMPTS(p.prompts);
     }
 
