@@ -5,6 +5,7 @@
 #include "app/ui_forms.h"
 #include "settings/frmVideoBitrates.h"
 #include "settings/frmVideoWindowSizes.h"
+#include "support/privileges.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
 #include "support/testprogram.h"
@@ -23,9 +24,7 @@
 #include <QTimer>
 
 #include <csignal>
-#include <sys/fsuid.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -52,28 +51,6 @@ void onModal(std::function<void(QDialog *)> action)
     });
     timer->start();
 }
-
-// Makes writes of this thread fail the way they fail for a user without
-// write permission, even when the tests run as root: file-system access
-// checks use the file-system user id, which is dropped to "nobody" here.
-class AsUnprivilegedUser
-{
-public:
-    AsUnprivilegedUser()
-    {
-        if (geteuid() == 0) {
-            setfsgid(65534);
-            setfsuid(65534);
-        }
-    }
-    ~AsUnprivilegedUser()
-    {
-        if (geteuid() == 0) {
-            setfsuid(0);
-            setfsgid(0);
-        }
-    }
-};
 
 // Lets no file of this process grow beyond a few bytes, as a full disk does.
 class DiskFull
