@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace mp4fix {
 
 FixNames deriveNames(const QString &source)
@@ -24,6 +26,32 @@ QString faststartCommand(const QString &appFolder, const FixNames &names)
 {
     return commandlines::toolPath(mdlMain::GetShortPath(appFolder), QStringLiteral("ma")) + QLatin1Char(' ')
         + commandlines::quotedPath(names.work) + QLatin1Char(' ') + commandlines::quotedPath(names.fixed);
+}
+
+namespace {
+
+// Whether the two names lead to one and the same file.
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat sa{}, sb{};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+} // namespace
+
+QString removeUnsafeFixedFile(const FixNames &names)
+{
+    const QFileInfo fixed(names.fixed);
+    // A link is removed whether it leads anywhere or not; QFileInfo::exists
+    // follows it and says false for a dangling one.
+    const bool link = fixed.isSymLink();
+    if (!link && !(fixed.isFile() && sameFile(names.fixed, names.source)))
+        return QString();
+    if (!QFile::remove(names.fixed))
+        return link ? QStringLiteral("a link in its place cannot be removed")
+                    : QStringLiteral("it is another name of the source file and cannot be removed");
+    return QString();
 }
 
 QString copyToWorkFile(const FixNames &names)

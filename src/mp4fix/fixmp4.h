@@ -19,6 +19,13 @@ FixNames deriveNames(const QString &source);
 // <application folder>/ma "W" "F", the folder quoted only when it needs it.
 QString faststartCommand(const QString &appFolder, const FixNames &names);
 
+// Makes F safe for the tool to write: a symbolic link in its place (to S or
+// any other file) or another name of S itself (a hard link) is removed, since
+// the tool would write through it and destroy what it leads to. A plain F
+// left from an earlier run stays. Returns an empty text on success,
+// otherwise why F could not be removed; the tool must not run then.
+QString removeUnsafeFixedFile(const FixNames &names);
+
 // Copies S to W, replacing a W left from an earlier run. Returns an empty
 // text on success, otherwise why it failed; a failed copy leaves no W.
 QString copyToWorkFile(const FixNames &names);

@@ -7,6 +7,7 @@
 #include "app/ui_forms.h"
 #include "mp4fix/fixmp4.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 frmFixMp4::frmFixMp4(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(forms)
@@ -110,8 +112,22 @@ void frmFixMp4::cmdMakeStreamable_Click()
         return;
     }
 
+    // The tool writes F: whatever a link there leads to would be destroyed.
+    const QString unsafe = mp4fix::removeUnsafeFixedFile(names);
+    if (!unsafe.isEmpty()) {
+        prompts.error(QStringLiteral("Mp4 COULD NOT BE WRITTEN TO ") + names.fixed + QStringLiteral(" (") + unsafe
+                      + QStringLiteral(")."));
+        return;
+    }
+
     // The tool never runs without its working copy; the source is only read.
-    const QString why = mp4fix::copyToWorkFile(names);
+    QString why;
+    {
+        // A large file takes a while to copy.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        why = copySourceToWork(names);
+    }
     if (!why.isEmpty()) {
         prompts.error(QStringLiteral("Mp4 COULD NOT BE COPIED TO ") + names.work + QStringLiteral(" (") + why
                       + QStringLiteral(")."));
@@ -133,6 +149,11 @@ void frmFixMp4::cmdMakeStreamable_Click()
     } else {
         prompts.notice(QStringLiteral("Mp4 IS ALREADY STREAMABLE."), QStringLiteral(" Message"));
     }
+}
+
+QString frmFixMp4::copySourceToWork(const mp4fix::FixNames &names)
+{
+    return mp4fix::copyToWorkFile(names);
 }
 
 void frmFixMp4::cmdExit_Click()

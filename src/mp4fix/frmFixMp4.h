@@ -8,6 +8,9 @@ class QLineEdit;
 class QPushButton;
 class CaptionLabel;
 class Forms;
+namespace mp4fix {
+struct FixNames;
+}
 
 class frmFixMp4 : public QDialog
 {
@@ -30,6 +33,9 @@ protected:
     // A file dropped on the window becomes the file to fix.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // Copies S to W under the wait cursor; an empty text on success,
+    // otherwise why not. Tests look in here to see the cursor.
+    virtual QString copySourceToWork(const mp4fix::FixNames &names);
 
 private:
     Forms &m_forms;
