@@ -62,3 +62,19 @@ QList<QStringList> readFakeToolLog(const QString &path)
     }
     return records;
 }
+
+qint64 readPid(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0;
+}
+
+bool processEnded(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray s = stat.readAll();
+    const qsizetype close = s.lastIndexOf(')');
+    return close < 0 || s.mid(close + 2, 1) == "Z";
+}

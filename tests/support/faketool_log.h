@@ -48,3 +48,8 @@ QList<QStringList> readFakeToolLog(const QString &path);
 
 // The bytes of one log field decoded back to the original argument bytes.
 QByteArray unescapeFakeToolField(const QByteArray &field);
+
+// The process id that the fake tool's pid:PATH action wrote; 0 when none.
+qint64 readPid(const QString &path);
+// True when the process is gone, or a zombie waiting for a parent that is not us.
+bool processEnded(qint64 pid);

@@ -55,18 +55,25 @@ QString TestAppDir::file(const QString &relative) const
 
 void TestAppDir::writeFile(const QString &relative, const QByteArray &bytes) const
 {
-    QFile f(file(relative));
-    QDir().mkpath(QFileInfo(f).absolutePath());
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
+    writeFileBytes(file(relative), bytes);
 }
 
 QByteArray TestAppDir::readFile(const QString &relative) const
 {
-    QFile f(file(relative));
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
+    return fileBytes(file(relative));
+}
+
+bool writeFileBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QDir().mkpath(QFileInfo(f).absolutePath());
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void TestAppDir::useFakeEncoder() const

@@ -26,6 +26,11 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Writes a whole file (its folder made as needed); true when all was written.
+bool writeFileBytes(const QString &path, const QByteArray &bytes);
+// A whole file; empty when it cannot be read.
+QByteArray fileBytes(const QString &path);
+
 // Paths of the build products tests use.
 QString buildAppDir();
 QString programBinary();
