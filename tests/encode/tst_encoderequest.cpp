@@ -2,6 +2,7 @@
 // of an output, and the faststart step that must never lose the MP4.
 #include "app/runtimeerror.h"
 #include "encode/encoderequest.h"
+#include "support/testappdir.h"
 #include "support/testprogram.h"
 
 #include <QDir>
@@ -10,24 +11,6 @@
 #include <QTest>
 
 using namespace encode;
-
-namespace {
-
-void writeBytes(const QString &path, qint64 size, char fill = 'x')
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(QByteArray(size, fill));
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-} // namespace
 
 class TestEncodeRequest : public QObject
 {
@@ -67,7 +50,7 @@ private slots:
     {
         QVERIFY(QDir().mkpath(m_dir.filePath("src")));
         QVERIFY(QDir().mkpath(m_dir.filePath("out")));
-        writeBytes(m_dir.filePath("src/clip.avi"), 10);
+        writeFileBytes(m_dir.filePath("src/clip.avi"), QByteArray(10, 'x'));
     }
 
     void orderOfChecks()
@@ -124,8 +107,8 @@ private slots:
 
     void overwriteQuestions()
     {
-        writeBytes(m_dir.filePath("out/old.flv"), 5);
-        writeBytes(m_dir.filePath("out/old.mp4"), 5);
+        writeFileBytes(m_dir.filePath("out/old.flv"), QByteArray(5, 'x'));
+        writeFileBytes(m_dir.filePath("out/old.mp4"), QByteArray(5, 'x'));
         RequestState s = ready();
         s.flvName = "old.flv";
         s.mp4Name = "old.mp4";
@@ -179,7 +162,7 @@ private slots:
 
         // A source named like the MP4's intermediate file would be replaced
         // by the rename before the faststart run.
-        writeBytes(m_dir.filePath("src/a.mp4.temp"), 10);
+        writeFileBytes(m_dir.filePath("src/a.mp4.temp"), QByteArray(10, 'x'));
         s = ready();
         s.source = m_dir.filePath("src/a.mp4.temp");
         s.outDir = m_dir.filePath("src") + "/";
@@ -247,15 +230,15 @@ private slots:
         QVERIFY(!before.exists);
         QVERIFY(judgeOutput(true, out, before) == Outcome::Cancelled);
         QVERIFY(judgeOutput(false, out, before) == Outcome::NoOutput);
-        writeBytes(out, 300000);
+        writeFileBytes(out, QByteArray(300000, 'x'));
         QVERIFY(judgeOutput(false, out, before) == Outcome::TooSmall);
-        writeBytes(out, 600000);
+        writeFileBytes(out, QByteArray(600000, 'x'));
         QVERIFY(judgeOutput(false, out, before) == Outcome::Made);
         // An older output the run left untouched is no output of this run.
         before = FileSnapshot::of(out);
         QVERIFY(judgeOutput(false, out, before) == Outcome::NoOutput);
         QTest::qWait(5);
-        writeBytes(out, 600000);
+        writeFileBytes(out, QByteArray(600000, 'x'));
         QVERIFY(judgeOutput(false, out, before) == Outcome::Made);
     }
 
@@ -264,44 +247,44 @@ private slots:
         const QString mp4 = m_dir.filePath("out/fs.mp4");
         const QString temp = mp4 + ".temp";
         // A leftover ".temp" of an interrupted run is replaced.
-        writeBytes(temp, 3, 'o');
-        writeBytes(mp4, 1000, 'e');
+        writeFileBytes(temp, QByteArray(3, 'o'));
+        writeFileBytes(mp4, QByteArray(1000, 'e'));
         moveToTemp(mp4, temp);
         QVERIFY(!QFile::exists(mp4));
-        QCOMPARE(readAll(temp), QByteArray(1000, 'e'));
+        QCOMPARE(fileBytes(temp), QByteArray(1000, 'e'));
 
         // The tool wrote nothing (already streamable): the MP4 comes back.
         QVERIFY(!settleFaststart(mp4, temp, 0));
-        QCOMPARE(readAll(mp4), QByteArray(1000, 'e'));
+        QCOMPARE(fileBytes(mp4), QByteArray(1000, 'e'));
         QVERIFY(!QFile::exists(temp));
 
         // The tool failed half-way: its partial file goes, the MP4 comes back.
         moveToTemp(mp4, temp);
-        writeBytes(mp4, 10, 'p');
+        writeFileBytes(mp4, QByteArray(10, 'p'));
         QVERIFY(!settleFaststart(mp4, temp, 1));
-        QCOMPARE(readAll(mp4), QByteArray(1000, 'e'));
+        QCOMPARE(fileBytes(mp4), QByteArray(1000, 'e'));
         QVERIFY(!QFile::exists(temp));
 
         // Success: the rewritten file stays and the temporary one goes.
         moveToTemp(mp4, temp);
-        writeBytes(mp4, 1000, 'f');
+        writeFileBytes(mp4, QByteArray(1000, 'f'));
         QVERIFY(settleFaststart(mp4, temp, 0));
-        QCOMPARE(readAll(mp4), QByteArray(1000, 'f'));
+        QCOMPARE(fileBytes(mp4), QByteArray(1000, 'f'));
         QVERIFY(!QFile::exists(temp));
 
         // A tool killed or crashed (no exit status) may have left half a file.
-        writeBytes(mp4, 1000, 'e');
+        writeFileBytes(mp4, QByteArray(1000, 'e'));
         moveToTemp(mp4, temp);
-        writeBytes(mp4, 100, 'p');
+        writeFileBytes(mp4, QByteArray(100, 'p'));
         QVERIFY(!settleFaststart(mp4, temp, std::nullopt));
-        QCOMPARE(readAll(mp4), QByteArray(1000, 'e'));
+        QCOMPARE(fileBytes(mp4), QByteArray(1000, 'e'));
         QVERIFY(!QFile::exists(temp));
 
         // A rename that cannot be done is a run-time error.
         QCOMPARE(runtimeErrorOf([&] { moveToTemp(m_dir.filePath("out/absent.mp4"), m_dir.filePath("out/absent.mp4.temp")); }),
                  rt::FileNotFound);
         QDir().mkpath(m_dir.filePath("out/busy.mp4.temp"));
-        writeBytes(m_dir.filePath("out/busy.mp4"), 5);
+        writeFileBytes(m_dir.filePath("out/busy.mp4"), QByteArray(5, 'x'));
         QCOMPARE(runtimeErrorOf([&] { moveToTemp(m_dir.filePath("out/busy.mp4"), m_dir.filePath("out/busy.mp4.temp")); }),
                  rt::FileAlreadyExists);
     }
@@ -310,11 +293,11 @@ private slots:
     {
         const QString app = m_dir.filePath("app");
         QDir().mkpath(app + "/config");
-        writeBytes(app + "/logo.png", 5);
+        writeFileBytes(app + "/logo.png", QByteArray(5, 'x'));
         QVERIFY(QFile::link(app + "/logo.png", app + "/link.png"));
-        writeBytes(app + "/ma", 5);
-        writeBytes(app + "/notes.txt", 5);
-        writeBytes(app + "/prog", 5);
+        writeFileBytes(app + "/ma", QByteArray(5, 'x'));
+        writeFileBytes(app + "/notes.txt", QByteArray(5, 'x'));
+        writeFileBytes(app + "/prog", QByteArray(5, 'x'));
         const QString program = "prog";
         QCOMPARE(pictureCopyToDelete(app, "logo.png", program), app + "/logo.png");
         QCOMPARE(pictureCopyToDelete(app, QString(), program), QString());
@@ -327,14 +310,7 @@ private slots:
         QCOMPARE(pictureCopyToDelete(app, "prog", program), QString());
         QCOMPARE(pictureCopyToDelete(app, "notes.txt", program), QString());
     }
-
-    void finalQuestionText()
-    {
-        QCOMPARE(finalQuestion("/home/me/out/"),
-                 QStringLiteral("FILE(S) ENCODED - /home/me/out/\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestEncodeRequest)
 #include "tst_encoderequest.moc"
-#include "support/testprogram.h"
