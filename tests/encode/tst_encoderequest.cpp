@@ -53,43 +53,17 @@ private slots:
         writeFileBytes(m_dir.filePath("src/clip.avi"), QByteArray(10, 'x'));
     }
 
-    void orderOfChecks()
+    // The window-level tests cover the order of the first checks; these are
+    // the cases they do not reach.
+    void namesOfRequestedFormats()
     {
-        RequestState s = ready();
-        s.source.clear();
-        s.outDir.clear();
-        s.flv = s.mp4 = s.webm = 0;
-        auto f = check(s);
-        QVERIFY(f);
-        QCOMPARE(f->message, QStringLiteral("INPUT OR SOURCE FILE REQUIRED!"));
-        QVERIFY(f->reaction == Reaction::OpenSource);
-
-        s.source = ready().source;
-        f = check(s);
-        QCOMPARE(f->message, QStringLiteral("OUTPUT FOLDER MISSING!"));
-        QVERIFY(f->reaction == Reaction::OpenOutputFolder);
-
-        s.outDir = ready().outDir;
-        s.stillImage = 1;
-        f = check(s);
-        QCOMPARE(f->message, QStringLiteral("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"));
-        QVERIFY(f->target == Target::chkFLV);
-
         // Blanks are text: a source of blanks passes the first check.
-        s = ready();
+        RequestState s = ready();
         s.source = "   ";
         s.flvName.clear();
-        f = check(s);
+        auto f = check(s);
         QCOMPARE(f->message, QStringLiteral("OUTPUT FLV FILE NAME MISSING!"));
         QVERIFY(f->target == Target::txtOutFileFLV && f->style == Style::Error);
-    }
-
-    void onlyCheckedFormatsNeedNames()
-    {
-        RequestState s = ready();
-        s.flv = 0;
-        s.flvName.clear();
-        QVERIFY(!check(s));
         // A greyed box counts for "at least one format" but is not requested.
         s = ready();
         s.flv = 2;
@@ -112,18 +86,12 @@ private slots:
         RequestState s = ready();
         s.flvName = "old.flv";
         s.mp4Name = "old.mp4";
+        // No to the first question asks no more (Yes then No is a window test).
         QStringList asked;
-        auto f = check(s, {true, false}, &asked);
-        QCOMPARE(asked, (QStringList{"old.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?",
-                                     "old.mp4 ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?"}));
-        QCOMPARE(f->message, QStringLiteral("CHANGE THE NAME OF THE OUTPUT MP4 FILE."));
-        QVERIFY(f->style == Style::Notice && f->reaction == Reaction::FocusSelectAll && f->target == Target::txtOutFileMp4);
-
-        asked.clear();
-        f = check(s, {false}, &asked);
-        QCOMPARE(asked.size(), 1);
+        auto f = check(s, {false}, &asked);
+        QCOMPARE(asked, QStringList{"old.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?"});
         QCOMPARE(f->message, QStringLiteral("CHANGE THE NAME OF THE OUTPUT FLV FILE."));
-
+        QVERIFY(f->style == Style::Notice && f->reaction == Reaction::FocusSelectAll && f->target == Target::txtOutFileFLV);
         asked.clear();
         QVERIFY(!check(s, {true, true}, &asked));
         QCOMPARE(asked.size(), 2);
@@ -187,7 +155,6 @@ private slots:
             auto f = check(s);
             return f && f->message.startsWith(QLatin1String("INVALID INPUT FOR MINUTES"));
         };
-        QVERIFY(minuteFails("60"));
         QVERIFY(minuteFails("-1"));
         QVERIFY(minuteFails("59.5")); // rounds to 60
         QVERIFY(!minuteFails("59.4"));
@@ -199,12 +166,8 @@ private slots:
             return f && f->message == QLatin1String("INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!")
                 && f->target == Target::txtFrameSecond;
         };
-        QVERIFY(!secondFails("59"));
-        QVERIFY(secondFails("60"));
         QVERIFY(secondFails("-0.4")); // rounds down below zero
         QVERIFY(!secondFails(" 7"));
-        QCOMPARE(runtimeErrorOf([&] { s.minute = QString(); check(s); }), rt::TypeMismatch);
-        QCOMPARE(runtimeErrorOf([&] { s.minute = "32768"; check(s); }), rt::Overflow);
         QCOMPARE(runtimeErrorOf([&] { s.minute = "1"; s.second = "x"; check(s); }), rt::TypeMismatch);
         // Without a still image the texts are not read at all.
         s.stillImage = 0;
@@ -246,32 +209,8 @@ private slots:
     {
         const QString mp4 = m_dir.filePath("out/fs.mp4");
         const QString temp = mp4 + ".temp";
-        // A leftover ".temp" of an interrupted run is replaced.
-        writeFileBytes(temp, QByteArray(3, 'o'));
-        writeFileBytes(mp4, QByteArray(1000, 'e'));
-        moveToTemp(mp4, temp);
-        QVERIFY(!QFile::exists(mp4));
-        QCOMPARE(fileBytes(temp), QByteArray(1000, 'e'));
-
-        // The tool wrote nothing (already streamable): the MP4 comes back.
-        QVERIFY(!settleFaststart(mp4, temp, 0));
-        QCOMPARE(fileBytes(mp4), QByteArray(1000, 'e'));
-        QVERIFY(!QFile::exists(temp));
-
-        // The tool failed half-way: its partial file goes, the MP4 comes back.
-        moveToTemp(mp4, temp);
-        writeFileBytes(mp4, QByteArray(10, 'p'));
-        QVERIFY(!settleFaststart(mp4, temp, 1));
-        QCOMPARE(fileBytes(mp4), QByteArray(1000, 'e'));
-        QVERIFY(!QFile::exists(temp));
-
-        // Success: the rewritten file stays and the temporary one goes.
-        moveToTemp(mp4, temp);
-        writeFileBytes(mp4, QByteArray(1000, 'f'));
-        QVERIFY(settleFaststart(mp4, temp, 0));
-        QCOMPARE(fileBytes(mp4), QByteArray(1000, 'f'));
-        QVERIFY(!QFile::exists(temp));
-
+        // The window-level tests run the tool's outcomes through the fake;
+        // here the rule for a run with no exit status, and the rename errors.
         // A tool killed or crashed (no exit status) may have left half a file.
         writeFileBytes(mp4, QByteArray(1000, 'e'));
         moveToTemp(mp4, temp);

@@ -8,7 +8,6 @@
 #include "support/testprogram.h"
 
 #include <QBuffer>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -342,37 +341,6 @@ private slots:
         QCOMPARE(runtimeErrorOf([&] { readProfileFile(folder.filePath(QStringLiteral("none.vlp"))); }),
                  int(rt::FileNotFound));
         QCOMPARE(runtimeErrorOf([&] { readProfileFile(folder.path()); }), int(rt::PathFileAccessError));
-    }
-
-    void fuzz()
-    {
-        QRandomGenerator random(20240607);
-        for (int round = 0; round < 2000; ++round) {
-            QByteArray bytes(random.bounded(0, 400), Qt::Uninitialized);
-            for (char &b : bytes)
-                b = char(random.bounded(256));
-            if (round % 3 == 0) // a valid signature, so later lines matter
-                bytes.prepend(EncryptText("vdlkenc", cipherKey) + "\r\n");
-            const QStringList lines = decodeProfile(bytes);
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::ReadOnly);
-            const ProfileFile file = readProfile(buffer);
-            QCOMPARE(file.valid, lines.isEmpty() || lines.first() == QLatin1String(signature));
-            QCOMPARE(file.lines, file.valid ? lines.mid(0, lineCount) : lines.mid(0, 1));
-            for (const QString &line : lines) {
-                runtimeErrorOf([&] { checkState(line); });
-                runtimeErrorOf([&] { optionState(line); });
-                runtimeErrorOf([&] { listIndex(line, 5); });
-                runtimeErrorOf([&] { colorValue(line); });
-            }
-            // Whatever was read can be written back as it was: its
-            // enciphered bytes held no line break.
-            Values v;
-            for (int i = 0; i < lineCount && i < lines.size(); ++i)
-                v[size_t(i)] = lines.at(i);
-            const QStringList again = decodeProfile(encodeProfile(v));
-            QCOMPARE(again.mid(0, int(lines.size())), lines.mid(0, lineCount));
-        }
     }
 
     void listFileText()

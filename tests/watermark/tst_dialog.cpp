@@ -428,22 +428,6 @@ private slots:
         VERIFY_PROMPTS(p.prompts);
     }
 
-    void saveTicksWatermarkBox()
-    {
-        Program p;
-        frmWatermarkOptions &w = p.wm();
-        QCOMPARE(ui::checkValue(p.window->chkWatermark), 0);
-        // Saving ticks the box; its reaction finds a filter text and stays quiet.
-        const int shown = whileShown([&] { w.showModal(); }, [&] { w.cmdSave->click(); });
-        QCOMPARE(shown, 1);
-        QCOMPARE(ui::checkValue(p.window->chkWatermark), 1);
-        QVERIFY(!w.isVisible());
-        // A ticked box stays ticked.
-        QCOMPARE(whileShown([&] { w.showModal(); }, [&] { w.cmdSave->click(); }), 1);
-        QCOMPARE(ui::checkValue(p.window->chkWatermark), 1);
-        VERIFY_PROMPTS(p.prompts);
-    }
-
     void exitKeepsOldFilter()
     {
         Program p(false);
@@ -488,38 +472,35 @@ private slots:
         VERIFY_PROMPTS(p.prompts);
     }
 
-    void watermarkBoxOpensOnlyWithoutFilter()
+    // The main window's box opens the dialog only while no filter text
+    // exists; the options button always opens it, and Save ticks the box.
+    void mainWindowBoxAndButton()
     {
         Program p;
         frmMain &m = *p.window;
+        auto exitDialog = [&] { p.wm().cmdExit->click(); };
+        auto saveDialog = [&] { p.wm().cmdSave->click(); };
         // Without a filter text, checking and unchecking both open the dialog.
-        QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, [&] { p.wm().cmdExit->click(); }), 1);
+        QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, exitDialog), 1);
         QCOMPARE(ui::checkValue(m.chkWatermark), 1);
-        QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, [&] { p.wm().cmdExit->click(); }), 1);
+        QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, exitDialog), 1);
         QCOMPARE(ui::checkValue(m.chkWatermark), 0);
-        // Once saved, the box only switches.
-        QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, [&] { p.wm().cmdSave->click(); }), 1);
+        // Save ticks the box; its reaction finds a filter text and stays quiet.
+        QCOMPARE(whileShown([&] { m.cmdWMOptions->click(); }, saveDialog), 1);
         QCOMPARE(ui::checkValue(m.chkWatermark), 1);
+        QVERIFY(!p.wm().isVisible());
+        // The button opens it with a filter text too; a ticked box stays ticked.
+        QCOMPARE(whileShown([&] { m.cmdWMOptions->click(); }, saveDialog), 1);
+        QCOMPARE(ui::checkValue(m.chkWatermark), 1);
+        // Once saved, the box only switches.
         QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, [] {}), 0);
         QCOMPARE(ui::checkValue(m.chkWatermark), 0);
         QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, [] {}), 0);
         QCOMPARE(ui::checkValue(m.chkWatermark), 1);
         // A dialog dropped by its close box has no filter text again.
-        p.forms.unloadWatermarkOptions();
-        QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, [&] { p.wm().cmdExit->click(); }), 1);
-        VERIFY_PROMPTS(p.prompts);
-    }
-
-    void optionsButtonAlwaysOpens()
-    {
-        Program p;
-        frmMain &m = *p.window;
-        QCOMPARE(whileShown([&] { m.cmdWMOptions->click(); }, [&] { p.wm().cmdSave->click(); }), 1);
-        QVERIFY(!p.wm().txtWMString->text().isEmpty());
-        QCOMPARE(whileShown([&] { m.cmdWMOptions->click(); }, [&] { p.wm().cmdExit->click(); }), 1);
         QCOMPARE(whileShown([&] { m.cmdWMOptions->click(); }, [&] { p.wm().close(); }), 1);
         QVERIFY(!p.forms.watermarkOptionsLoaded());
-        QCOMPARE(whileShown([&] { m.cmdWMOptions->click(); }, [&] { p.wm().cmdExit->click(); }), 1);
+        QCOMPARE(whileShown([&] { m.chkWatermark->click(); }, exitDialog), 1);
         VERIFY_PROMPTS(p.prompts);
     }
 };
