@@ -151,67 +151,51 @@ private slots:
         QVERIFY(label->sizeHint().width() > 600);
     }
 
-    void mainWindowKeepsItsWidth()
+    // A long path chosen in each window leaves the window's width alone.
+    void windowsKeepTheirWidth()
     {
         TestProgram p;
         QVERIFY(p.start());
-        frmMain &w = *p.window;
-        const Sizes before = sizesOf(&w);
-
-        const QString path = longPath(QStringLiteral("holiday.2012.avi"));
-        p.prompts.expectOpenFile(path, QStringLiteral("Source Video to Convert"));
-        w.cmdInput->click();
-        const Sizes after = sizesOf(&w);
-        QCOMPARE(after.hint.width(), before.hint.width());
-        QCOMPARE(after.size, before.size);
-        checkShortened(w.lblInput, path);
-        const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
-        checkShortened(w.lblOutDir, folder);
-        QCOMPARE(w.txtOutFileMp4->text(), QStringLiteral("holiday.mp4"));
+        frmMain &m = *p.window;
+        frmFixMp4 fix(p.forms);
+        fix.show();
+        frmWatermarkOptions &wm = p.forms.watermarkOptions();
+        wm.show();
+        wm.optImageWM->setChecked(true);
+        struct Case {
+            QWidget *window;
+            QAbstractButton *button;
+            const char *title, *file;
+            CaptionLabel *label;
+        };
+        const Case cases[] = {
+            {&m, m.cmdInput, "Source Video to Convert", "holiday.2012.avi", m.lblInput},
+            {&fix, fix.cmdInput, "Select Mp4 File", "clip.mp4", fix.lblMp4Path},
+            {&wm, wm.cmdWMImage, "Open Picture File", "logo.png", wm.lblWMImagePath},
+        };
+        for (const Case &c : cases) {
+            const Sizes before = sizesOf(c.window);
+            const QString path = longPath(QLatin1String(c.file));
+            p.prompts.expectOpenFile(path, QLatin1String(c.title));
+            c.button->click();
+            const Sizes after = sizesOf(c.window);
+            QCOMPARE(after.hint.width(), before.hint.width());
+            QCOMPARE(after.size, before.size);
+            checkShortened(c.label, path);
+        }
+        const QString source = m.lblInput->caption();
+        checkShortened(m.lblOutDir, source.left(source.lastIndexOf(QLatin1Char('/')) + 1));
+        QCOMPARE(m.txtOutFileMp4->text(), QStringLiteral("holiday.mp4"));
+        QCOMPARE(wm.lblWMImageName->caption(), QStringLiteral("logo.png"));
+        wm.hide();
 
         // A short source afterwards is shown whole again.
+        const QSize size = m.size();
         p.prompts.expectOpenFile(QStringLiteral("/clips/a.avi"), QStringLiteral("Source Video to Convert"));
-        w.cmdInput->click();
-        QCOMPARE(w.lblInput->text(), QStringLiteral("/clips/a.avi"));
-        QCOMPARE(w.lblOutDir->text(), QStringLiteral("/clips/"));
-        QCOMPARE(sizesOf(&w).size, before.size);
-        VERIFY_PROMPTS(p.prompts);
-    }
-
-    void fixMp4WindowKeepsItsWidth()
-    {
-        TestProgram p(TestAppDir::RealTools, false);
-        frmFixMp4 w(p.forms);
-        w.show();
-        const Sizes before = sizesOf(&w);
-
-        const QString path = longPath(QStringLiteral("clip.mp4"));
-        p.prompts.expectOpenFile(path, QStringLiteral("Select Mp4 File"));
-        w.cmdInput->click();
-        const Sizes after = sizesOf(&w);
-        QCOMPARE(after.hint.width(), before.hint.width());
-        QCOMPARE(after.size, before.size);
-        checkShortened(w.lblMp4Path, path);
-        VERIFY_PROMPTS(p.prompts);
-    }
-
-    void watermarkWindowKeepsItsWidth()
-    {
-        TestProgram p(TestAppDir::RealTools, false);
-        frmWatermarkOptions &w = p.forms.watermarkOptions();
-        w.show();
-        w.optImageWM->setChecked(true);
-        const Sizes before = sizesOf(&w);
-
-        const QString path = longPath(QStringLiteral("logo.png"));
-        p.prompts.expectOpenFile(path, QStringLiteral("Open Picture File"));
-        w.cmdWMImage->click();
-        const Sizes after = sizesOf(&w);
-        QCOMPARE(after.hint.width(), before.hint.width());
-        QCOMPARE(after.size, before.size);
-        checkShortened(w.lblWMImagePath, path);
-        QCOMPARE(w.lblWMImageName->caption(), QStringLiteral("logo.png"));
-        w.hide();
+        m.cmdInput->click();
+        QCOMPARE(m.lblInput->text(), QStringLiteral("/clips/a.avi"));
+        QCOMPARE(m.lblOutDir->text(), QStringLiteral("/clips/"));
+        QCOMPARE(sizesOf(&m).size, size);
         VERIFY_PROMPTS(p.prompts);
     }
 };

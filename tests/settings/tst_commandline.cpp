@@ -29,17 +29,9 @@ QByteArray shortProfile()
     return out;
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 QString readText(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    return QString::fromUtf8(fileBytes(path));
 }
 
 struct Program : TestProgram {
@@ -92,36 +84,26 @@ class TestCommandLine : public QObject
 private slots:
     void init() { mdlMain::blnForceExit = false; }
 
-    void argumentForms_data()
+    // The bare form, as a shell passes a quoted path, is the real program's
+    // test below; here the quoted form, a second argument that is not part
+    // of the path, and no argument at all.
+    void argumentInTheWindow()
     {
-        QTest::addColumn<QString>("form"); // %1 stands for the profile's path
-        QTest::addColumn<QString>("taken");
-        QTest::newRow("bare, as the shell passes it") << "%1" << "%1";
-        QTest::newRow("in double quotes") << "\"%1\"" << "%1";
-    }
-    void argumentForms()
-    {
-        QFETCH(QString, form);
-        QFETCH(QString, taken);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("my profile.vlp"));
-        writeFile(path, shortProfile());
-        // A second argument is not part of the path.
-        Program p({form.arg(path), QStringLiteral("extra")});
+        QVERIFY(writeFileBytes(path, shortProfile()));
+        Program p({QLatin1Char('"') + path + QLatin1Char('"'), QStringLiteral("extra")});
         QVERIFY(p.window->Form_Load());
         QVERIFY(p.profileApplied());
-        QCOMPARE(p.window->strCommandArg, taken.arg(path));
+        QCOMPARE(p.window->strCommandArg, path);
         QCOMPARE(p.ended, 0);
         VERIFY_PROMPTS(p.prompts);
-    }
 
-    void noArgument()
-    {
-        Program p({});
-        QVERIFY(p.window->Form_Load());
-        QVERIFY(!p.profileApplied());
-        QCOMPARE(p.window->strCommandArg, QString());
-        VERIFY_PROMPTS(p.prompts);
+        Program none({});
+        QVERIFY(none.window->Form_Load());
+        QVERIFY(!none.profileApplied());
+        QCOMPARE(none.window->strCommandArg, QString());
+        VERIFY_PROMPTS(none.prompts);
     }
 
     // A path that names no file gives the general error report, after the
@@ -161,7 +143,7 @@ private slots:
     {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("notes.txt"));
-        writeFile(path, "just some notes\r\n");
+        QVERIFY(writeFileBytes(path, "just some notes\r\n"));
         Program p({path});
         p.prompts.expectMessage(QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"));
         QVERIFY(p.window->Form_Load());
@@ -182,7 +164,7 @@ private slots:
         QFETCH(bool, quoted);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("web clips.vlp"));
-        writeFile(path, shortProfile());
+        QVERIFY(writeFileBytes(path, shortProfile()));
         RealProgram program(quoted ? QLatin1Char('"') + path + QLatin1Char('"') : path);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(program.dump()), 30000);
         const QStringList settings = program.settings();

@@ -228,8 +228,6 @@ private slots:
         QCOMPARE(runtimeErrorOf([] { colorValue(QStringLiteral("99999999999")); }), rt::Overflow);
     }
 
-    // Random bytes decode to something and never crash; whatever decodes
-    // also survives the plain-form checks without anything but RuntimeError.
     // Loading reads a file a piece at a time; it splits lines exactly as the
     // whole-file decoder does, up to the last setting.
     void readerSplitsAsTheDecoder_data()
