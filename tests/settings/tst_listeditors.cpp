@@ -145,30 +145,19 @@ private slots:
         VERIFY_PROMPTS(prompts);
     }
 
-    void answeringNoKeepsTheFile()
-    {
-        ScriptedPrompts prompts;
-        TestAppDir dir;
-        Forms forms(prompts, dir.path());
-        const QByteArray before = dir.readFile(bitrates);
-        frmVideoBitrates editor(forms);
-        editor.txtVideoBitrates->setPlainText(QStringLiteral("999"));
-        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbNo);
-        editor.cmdSave->click();
-        QCOMPARE(dir.readFile(bitrates), before);
-        QCOMPARE(mdlMain::strMsgAnswer, QStringLiteral("7"));
-        VERIFY_PROMPTS(prompts);
-    }
-
-    void nothingToSave_data()
+    // No keeps the file; so does Yes with nothing but line ends to save.
+    void fileKeptUnsaved_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("only line ends") << QStringLiteral("\n\n\n");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("answered No") << QStringLiteral("999") << int(mdlMain::vbNo);
+        QTest::newRow("empty") << QString() << int(mdlMain::vbYes);
+        QTest::newRow("only line ends") << QStringLiteral("\n\n\n") << int(mdlMain::vbYes);
     }
-    void nothingToSave()
+    void fileKeptUnsaved()
     {
         QFETCH(QString, text);
+        QFETCH(int, answer);
         ScriptedPrompts prompts;
         TestAppDir dir;
         Forms forms(prompts, dir.path());
@@ -176,10 +165,12 @@ private slots:
         QVERIFY(!before.isEmpty());
         frmVideoBitrates editor(forms);
         editor.txtVideoBitrates->setPlainText(text);
-        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), mdlMain::vbYes)
-            .expectMessage(QStringLiteral("NOTHING TO SAVE!"));
+        prompts.expectMessage(QStringLiteral("DO YOU WANT TO SAVE?"), answer);
+        if (answer == mdlMain::vbYes)
+            prompts.expectMessage(QStringLiteral("NOTHING TO SAVE!"));
         editor.cmdSave->click();
         QCOMPARE(dir.readFile(bitrates), before);
+        QCOMPARE(mdlMain::strMsgAnswer, QString::number(answer));
         VERIFY_PROMPTS(prompts);
     }
 
