@@ -28,28 +28,20 @@ frmAbout::frmAbout(IPrompts &prompts, QWidget *parent) : QDialog(parent), m_prom
     setWindowTitle(QStringLiteral("Vidlark Web Video Encoder ver 4 build 0.0.4 Revision 26"));
     setFont(ui::standardFont());
 
-    imgAbout = new QLabel(this);
-    imgAbout->setObjectName(QStringLiteral("imgAbout"));
+    imgAbout = ui::named(new QLabel(this), "imgAbout");
     imgAbout->setPixmap(QPixmap(QStringLiteral(":/vidlark/icon.png")));
     imgAbout->setAccessibleName(QStringLiteral("Vidlark icon"));
-    imgSplash = new QLabel(this);
-    imgSplash->setObjectName(QStringLiteral("imgSplash"));
+    imgSplash = ui::named(new QLabel(this), "imgSplash");
     imgSplash->setPixmap(QPixmap(QStringLiteral(":/vidlark/splash.jpg")));
     imgSplash->setAccessibleName(QStringLiteral("Vidlark Web Video Encoder 4"));
 
-    Frame1 = new QGroupBox(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    lblUses = new QLabel(QStringLiteral("Vidlark Web Vdeo Encoder uses FFMPEG and QT-FS"), Frame1);
-    lblUses->setObjectName(QStringLiteral("lblUses"));
-    ui::describe(lblUses, QStringLiteral(" Yes we love them! "));
-    lblWebsite = new QLabel(QStringLiteral("Website:"), Frame1);
-    lblWebsite->setObjectName(QStringLiteral("lblWebsite"));
+    Frame1 = ui::named(new QGroupBox(this), "Frame1");
+    lblUses = ui::named(new QLabel(QStringLiteral("Vidlark Web Vdeo Encoder uses FFMPEG and QT-FS"), Frame1), "lblUses", QStringLiteral(" Yes we love them! "));
+    lblWebsite = ui::named(new QLabel(QStringLiteral("Website:"), Frame1), "lblWebsite");
     lblVidlark = makeLink(Frame1, "lblVidlark", weblinks::home, QStringLiteral(" Visit Website "));
-    lblSupport = new QLabel(QStringLiteral("Support:"), Frame1);
-    lblSupport->setObjectName(QStringLiteral("lblSupport"));
+    lblSupport = ui::named(new QLabel(QStringLiteral("Support:"), Frame1), "lblSupport");
     lblVidlarkSupport = makeLink(Frame1, "lblVidlarkSupport", weblinks::support, QStringLiteral(" Vidlark Support "));
-    lblOther = new QLabel(QStringLiteral("Contact:"), Frame1);
-    lblOther->setObjectName(QStringLiteral("lblOther"));
+    lblOther = ui::named(new QLabel(QStringLiteral("Contact:"), Frame1), "lblOther");
     lblVidlarkContact = makeLink(Frame1, "lblVidlarkContact", weblinks::contact, QStringLiteral(" Contact Vidlark "));
 
     auto *grid = new QGridLayout(Frame1);
@@ -62,9 +54,7 @@ frmAbout::frmAbout(IPrompts &prompts, QWidget *parent) : QDialog(parent), m_prom
     grid->addWidget(lblVidlarkContact, 3, 1);
     grid->setColumnStretch(1, 1);
 
-    cmdOk = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOk->setObjectName(QStringLiteral("cmdOk"));
-    ui::describe(cmdOk, QStringLiteral(" Close this window "));
+    cmdOk = ui::named(new QPushButton(QStringLiteral("&OK"), this), "cmdOk", QStringLiteral(" Close this window "));
     cmdOk->setDefault(true);
 
     auto *top = new QHBoxLayout;

@@ -61,11 +61,6 @@ QComboBox *dropDown(QWidget *parent, const char *name, const QString &tooltip)
     return combo;
 }
 
-QString pathCaptionStyle()
-{
-    return QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }");
-}
-
 } // namespace
 
 frmMain::frmMain(Forms &forms, QWidget *parent) : QMainWindow(parent), m_forms(forms)
@@ -100,16 +95,11 @@ void frmMain::buildControls()
     cmdInput = named(new QPushButton(QStringLiteral("&Source Video..."), Frame1), "cmdInput",
                      QStringLiteral(" Select your video file for encoding "));
     lblInput = named(new CaptionLabel(Frame1, true), "lblInput");
-    lblInput->setStyleSheet(pathCaptionStyle());
-    lblInput->setMinimumWidth(360);
-    lblInput->setElideMiddle(true); // a long path must not widen the window
-    lblInput->setAccessibleDescription(QStringLiteral("Source video"));
+    lblInput->showAsPath(QStringLiteral("Source video"), 360);
     cmdOutDir = named(new QPushButton(QStringLiteral("&Output Folder..."), Frame1), "cmdOutDir",
                       QStringLiteral(" Output folder where the encoded file will be put "));
     lblOutDir = named(new CaptionLabel(Frame1, true), "lblOutDir");
-    lblOutDir->setStyleSheet(pathCaptionStyle());
-    lblOutDir->setElideMiddle(true);
-    lblOutDir->setAccessibleDescription(QStringLiteral("Output folder"));
+    lblOutDir->showAsPath(QStringLiteral("Output folder"));
     chkLockLocation = named(new QCheckBox(QStringLiteral(" Lock"), Frame1), "chkLockLocation",
                             QStringLiteral(" Lock the output folder for multiple sessions of encoding "));
     lblOutputFormat = caption(Frame1, "lblOutputFormat", QStringLiteral("Output Format(s):"),

@@ -98,6 +98,15 @@ CaptionLabel::CaptionLabel(QWidget *parent, bool mirrorTooltip)
     setTextFormat(Qt::PlainText);
 }
 
+void CaptionLabel::showAsPath(const QString &description, int minimumWidth)
+{
+    setStyleSheet(QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));
+    if (minimumWidth > 0)
+        setMinimumWidth(minimumWidth);
+    setElideMiddle(true); // a long path must not widen the window
+    setAccessibleDescription(description);
+}
+
 void CaptionLabel::setCaption(const QString &caption)
 {
     if (caption == this->caption())

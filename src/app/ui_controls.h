@@ -71,6 +71,9 @@ public:
     QString caption() const { return m_elide ? m_caption : text(); }
 
     void setElideMiddle(bool elide);
+    // The look of a label that shows a path: a sunken box, the path cut in
+    // the middle when it is long, and what it holds told to screen readers.
+    void showAsPath(const QString &description, int minimumWidth = 0);
     bool elidesMiddle() const { return m_elide; }
 
     QSize sizeHint() const override;

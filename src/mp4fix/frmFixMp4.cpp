@@ -27,31 +27,18 @@ frmFixMp4::frmFixMp4(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(f
     setWindowTitle(QStringLiteral("Make Mp4 Streamable"));
     setFont(ui::standardFont());
 
-    Frame1 = new QGroupBox(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    cmdInput = new QPushButton(QStringLiteral("&Select Mp4..."), Frame1);
-    cmdInput->setObjectName(QStringLiteral("cmdInput"));
-    ui::describe(cmdInput, QStringLiteral(" Select the Mp4 file "));
-    lblMp4Path = new CaptionLabel(Frame1, true);
-    lblMp4Path->setObjectName(QStringLiteral("lblMp4Path"));
-    lblMp4Path->setMinimumWidth(380);
-    lblMp4Path->setElideMiddle(true); // a long path must not widen the window
-    lblMp4Path->setAccessibleDescription(QStringLiteral("Mp4 file"));
-    lblMp4Path->setStyleSheet(
-        QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));
+    Frame1 = ui::named(new QGroupBox(this), "Frame1");
+    cmdInput = ui::named(new QPushButton(QStringLiteral("&Select Mp4..."), Frame1), "cmdInput", QStringLiteral(" Select the Mp4 file "));
+    lblMp4Path = ui::named(new CaptionLabel(Frame1, true), "lblMp4Path");
+    lblMp4Path->showAsPath(QStringLiteral("Mp4 file"), 380);
     auto *row = new QHBoxLayout(Frame1);
     row->addWidget(cmdInput);
     row->addWidget(lblMp4Path, 1);
 
-    cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
-    cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    ui::describe(cmdExit, QStringLiteral(" Close this window "));
-    cmdMakeStreamable = new QPushButton(QStringLiteral("&Make Streamable"), this);
-    cmdMakeStreamable->setObjectName(QStringLiteral("cmdMakeStreamable"));
-    ui::describe(cmdMakeStreamable, QStringLiteral(" Make Mp4 streamable "));
+    cmdExit = ui::named(new QPushButton(QStringLiteral("E&xit"), this), "cmdExit", QStringLiteral(" Close this window "));
+    cmdMakeStreamable = ui::named(new QPushButton(QStringLiteral("&Make Streamable"), this), "cmdMakeStreamable", QStringLiteral(" Make Mp4 streamable "));
     cmdMakeStreamable->setDefault(true);
-    txtApp = new QLineEdit(this);
-    txtApp->setObjectName(QStringLiteral("txtApp"));
+    txtApp = ui::named(new QLineEdit(this), "txtApp");
     txtApp->hide();
 
     auto *buttons = new QHBoxLayout;

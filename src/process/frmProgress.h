@@ -27,8 +27,6 @@ public:
     // longer shown and the run is over. The caller then reads
     // mdlMain::blnCancelled.
     void showModal();
-    // True while a run is under way in this window.
-    bool running() const { return m_running; }
 
     // --- Controls ---
     QTimer *Timer1 = nullptr;

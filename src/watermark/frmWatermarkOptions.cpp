@@ -176,11 +176,7 @@ void frmWatermarkOptions::buildControls()
     cmdWMImage = button(Frame3, "cmdWMImage", QStringLiteral("&Select Image..."),
                         QStringLiteral(" For best results use a PNG image with alpha chanel "));
     lblWMImagePath = named(new CaptionLabel(Frame3, true), "lblWMImagePath");
-    lblWMImagePath->setStyleSheet(
-        QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));
-    lblWMImagePath->setMinimumWidth(300);
-    lblWMImagePath->setElideMiddle(true); // a long path must not widen the window
-    lblWMImagePath->setAccessibleDescription(QStringLiteral("Watermark image"));
+    lblWMImagePath->showAsPath(QStringLiteral("Watermark image"), 300);
     lblWMImageName = named(new CaptionLabel(Frame3), "lblWMImageName");
     lblWMImageName->hide();
     auto *g3 = new QHBoxLayout(Frame3);
