@@ -111,7 +111,7 @@ int main(int argc, char *argv[])
     Watch watch;
     watch.start();
     clock.restart();
-    mdlDOSPipe::ExecuteApp(command, prompts, QDir::tempPath(), [&](const QString &, const QByteArray &b) {
+    mdlDOSPipe::ExecuteApp(command, prompts, QDir::tempPath(), [&](const QString &, const QByteArray &b, const ProgressParser &) {
         received += b.size();
         ++chunks;
     });

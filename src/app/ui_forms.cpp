@@ -54,9 +54,9 @@ void Forms::unloadProgress()
     }
 }
 
-void Forms::showProgressModal()
+mdlDOSPipe::RunResult Forms::showProgressModal()
 {
-    progress().showModal();
+    return progress().showModal();
 }
 
 frmWatermarkOptions &Forms::watermarkOptions()

@@ -3,6 +3,8 @@
 // exists once and is created on first reference; windows get this object
 // through their constructors, so tests build them with scripted prompts and
 // an application folder of their own.
+#include "process/mdlDOSPipe.h"
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -34,8 +36,9 @@ public:
     bool progressLoaded() const { return !m_progress.isNull(); }
     void unloadProgress();
     // Shows the progress window modally for the command in
-    // mdlMain::strCommandLine and returns when it is no longer shown.
-    void showProgressModal();
+    // mdlMain::strCommandLine and returns when it is no longer shown, with
+    // how the run ended.
+    mdlDOSPipe::RunResult showProgressModal();
 
     // The watermark dialog: created (and loaded, not shown) on first
     // reference; its close box drops it.

@@ -10,6 +10,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace encode {
@@ -114,7 +115,28 @@ bool isTooSmall(qint64 bytes)
     return rounded == 0.0;
 }
 
-Outcome judgeOutput(bool cancelled, const QString &path, const FileSnapshot &before)
+QString failureReason(const mdlDOSPipe::RunResult &run)
+{
+    if (run.signal) {
+        const char *abbreviation = sigabbrev_np(*run.signal);
+        QString name = abbreviation ? QStringLiteral(" (SIG") + QLatin1String(abbreviation) + QLatin1Char(')')
+                                    : QString();
+        return QStringLiteral("THE ENCODER WAS STOPPED BY SIGNAL ") + QString::number(*run.signal) + name
+            + QLatin1Char('.');
+    }
+    QString line = run.report.lastErrorLine().toUpper();
+    if (!line.isEmpty()) {
+        if (!line.endsWith(QLatin1Char('.')) && !line.endsWith(QLatin1Char('!')) && !line.endsWith(QLatin1Char('?')))
+            line += QLatin1Char('.');
+        return line;
+    }
+    if (run.exitCode)
+        return QStringLiteral("THE ENCODER STOPPED WITH STATUS ") + QString::number(*run.exitCode)
+            + QLatin1Char('.');
+    return QStringLiteral("THE ENCODER COULD NOT BE WAITED FOR.");
+}
+
+Outcome judgeRun(bool cancelled, const mdlDOSPipe::RunResult &run, const QString &path, const FileSnapshot &before)
 {
     if (cancelled)
         return Outcome::Cancelled;
@@ -124,7 +146,38 @@ Outcome judgeOutput(bool cancelled, const QString &path, const FileSnapshot &bef
     // An older file the run never touched is not this run's output.
     if (before.exists && after == before)
         return Outcome::NoOutput;
-    return isTooSmall(after.size) ? Outcome::TooSmall : Outcome::Made;
+    if (run.statusKnown() && !run.succeeded())
+        return Outcome::Failed;
+    if (run.succeeded())
+        return run.report.encodedVideo() ? Outcome::Made : Outcome::BadSource;
+    return isTooSmall(after.size) ? Outcome::BadSource : Outcome::Made;
+}
+
+QString failureNotice(Outcome outcome, const mdlDOSPipe::RunResult &run)
+{
+    switch (outcome) {
+    case Outcome::NoOutput: return QStringLiteral("UNSUPPORTED FILE!");
+    case Outcome::Failed: return QStringLiteral("ENCODING FAILED! ") + failureReason(run);
+    case Outcome::BadSource: return QStringLiteral("ENCODING FAILED! BAD SOURCE FILE.");
+    case Outcome::Cancelled:
+    case Outcome::Made: break;
+    }
+    return QString();
+}
+
+QString stillImageNotice(const mdlDOSPipe::RunResult &run, const QString &minute, const QString &second)
+{
+    QString reason;
+    if (run.succeeded()) {
+        const auto twoDigits = [](const QString &text) {
+            return QStringLiteral("%1").arg(int(conv::CInt(text)), 2, 10, QLatin1Char('0'));
+        };
+        reason = QStringLiteral("THE VIDEO IS SHORTER THAN ") + twoDigits(minute) + QLatin1Char(':')
+            + twoDigits(second) + QLatin1Char('.');
+    } else {
+        reason = failureReason(run);
+    }
+    return QStringLiteral("STILL IMAGE NOT GRABBED! ") + reason;
 }
 
 void moveToTemp(const QString &mp4Path, const QString &tempPath)

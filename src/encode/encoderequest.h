@@ -2,6 +2,8 @@
 // The rules of an encode request that need no window: the checks before
 // anything runs, the judgement of each output, and the faststart step's
 // temporary file.
+#include "process/mdlDOSPipe.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
@@ -61,15 +63,39 @@ struct FileSnapshot {
     bool operator==(const FileSnapshot &other) const = default;
 };
 
-enum class Outcome { Cancelled, NoOutput, TooSmall, Made };
+enum class Outcome {
+    Cancelled, // the user cancelled the run
+    NoOutput,  // nothing new at the output path
+    Failed,    // the encoder failed: the output is unusable
+    BadSource, // the encoder ended well but encoded no video
+    Made,
+};
 
 // A size in bytes rounded to whole MiB, halves to even, is 0: at most
 // 524,288 bytes.
 bool isTooSmall(qint64 bytes);
 
-// The outcome of an encoder run from the cancel flag and the file at the
-// output path; a file exactly as it stood before the run counts as none.
-Outcome judgeOutput(bool cancelled, const QString &path, const FileSnapshot &before);
+// Why a run failed, in the program's words: the tool's last error line in
+// upper case ("ERROR CLOSING FILE X.FLV: NO SPACE LEFT ON DEVICE."), the
+// signal that ended it ("THE ENCODER WAS STOPPED BY SIGNAL 9 (SIGKILL)."),
+// or "THE ENCODER STOPPED WITH STATUS n." when it said nothing of use.
+QString failureReason(const mdlDOSPipe::RunResult &run);
+
+// The outcome of an encoder run, in this order: cancelled; no file at the
+// output path, or the file exactly as it stood before the run; the encoder
+// ended with a non-zero status or by a signal (Failed, whatever the size);
+// status 0 with video encoded (Made, whatever the size); status 0 without
+// (BadSource); status unknown: the size rule (BadSource at 512 KiB or less).
+Outcome judgeRun(bool cancelled, const mdlDOSPipe::RunResult &run, const QString &path, const FileSnapshot &before);
+
+// The notice for an outcome that is a failure; empty for Made and
+// Cancelled.
+QString failureNotice(Outcome outcome, const mdlDOSPipe::RunResult &run);
+
+// The notice when the still-image run left no new picture: "STILL IMAGE NOT
+// GRABBED! " and the reason; a run that ended well but encoded nothing asked
+// for a time beyond the video's end ("THE VIDEO IS SHORTER THAN 00:30.").
+QString stillImageNotice(const mdlDOSPipe::RunResult &run, const QString &minute, const QString &second);
 
 // Renames the MP4 output to its ".temp" name, replacing a ".temp" left by an
 // interrupted run. Throws RuntimeError when the rename fails.

@@ -20,7 +20,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QUrl>
 
 namespace {
 
@@ -134,40 +133,52 @@ void frmMain::cmdEncode_Click()
             txtApp->setText(command);
             strCommandLine = txtApp->text();
             intEncodeKind = kind;
-            m_forms.showProgressModal();
+            const mdlDOSPipe::RunResult result = m_forms.showProgressModal();
             intEncodeKind = 0;
             txtApp->clear();
+            return result;
         };
         QString lastOutput;
+        bool madeAny = false;
         // What this request makes, for the HTML5 video tag.
         lastMade = videotag::Made();
         lastMade.outDir = state.outDir;
-        // Runs one encoder and judges its output; false ends the request.
-        auto encodeOne = [&](const QString &command, qint16 kind, const QString &output) {
+        // Runs one encoder and judges what it did. Returns the outcome, or
+        // nothing when the request ends here.
+        auto encodeOne = [&](const QString &command, qint16 kind,
+                             const QString &output) -> std::optional<encode::Outcome> {
             const encode::FileSnapshot before = encode::FileSnapshot::of(output);
-            run(command, kind);
-            switch (encode::judgeOutput(blnCancelled, output, before)) {
+            const mdlDOSPipe::RunResult result = run(command, kind);
+            const encode::Outcome outcome = encode::judgeRun(blnCancelled, result, output, before);
+            switch (outcome) {
             case encode::Outcome::Cancelled:
                 blnCancelled = false;
                 if (QFileInfo(output).isFile())
                     QFile::remove(output);
                 prompts.notice(QStringLiteral("ENCODING CANCELLED!"));
-                return false;
+                return std::nullopt;
             case encode::Outcome::NoOutput:
-                prompts.notice(QStringLiteral("UNSUPPORTED FILE!"));
-                return false;
-            case encode::Outcome::TooSmall:
-                prompts.notice(QStringLiteral("ENCODING FAILED! BAD SOURCE FILE."));
-                return true;
+                prompts.notice(encode::failureNotice(outcome, result));
+                return std::nullopt;
+            case encode::Outcome::Failed:
+                // A broken file nobody can use, and on a full disk it holds
+                // the space.
+                QFile::remove(output);
+                prompts.notice(encode::failureNotice(outcome, result));
+                return outcome;
+            case encode::Outcome::BadSource:
+                prompts.notice(encode::failureNotice(outcome, result));
+                return outcome;
             case encode::Outcome::Made:
                 lastOutput = output;
+                madeAny = true;
                 if (kind == 2)
                     lastMade.mp4 = output;
                 else if (kind == 3)
                     lastMade.webm = output;
-                return true;
+                return outcome;
             }
-            return true;
+            return outcome;
         };
 
         if (state.flv == 1) {
@@ -180,14 +191,18 @@ void frmMain::cmdEncode_Click()
             values.watermarkFilter = watermark.txtWMString->text();
             const QString extra = commandlines::extraOptions(values, commandlines::OptionFile::Mp4);
             const QString mp4 = commandlines::mp4OutputPath(values);
-            if (!encodeOne(commandlines::mp4Command(values, pieces, extra), 2, mp4))
+            const auto outcome = encodeOne(commandlines::mp4Command(values, pieces, extra), 2, mp4);
+            if (!outcome)
                 return;
             // Made streamable by the faststart tool, which rewrites the file
-            // under its own name from the ".temp" copy.
-            const QString temp = commandlines::mp4TempPath(values);
-            encode::moveToTemp(mp4, temp);
-            run(commandlines::faststartCommand(values), 0);
-            encode::settleFaststart(mp4, temp, mdlDOSPipe::lastExitStatus());
+            // under its own name from the ".temp" copy. A failed encode left
+            // nothing to rewrite.
+            if (*outcome != encode::Outcome::Failed) {
+                const QString temp = commandlines::mp4TempPath(values);
+                encode::moveToTemp(mp4, temp);
+                const mdlDOSPipe::RunResult faststart = run(commandlines::faststartCommand(values), 0);
+                encode::settleFaststart(mp4, temp, faststart.exitCode);
+            }
         }
         if (state.webm == 1) {
             values.watermarkFilter = watermark.txtWMString->text();
@@ -195,10 +210,16 @@ void frmMain::cmdEncode_Click()
                 return;
         }
         if (state.stillImage == 1) {
-            run(commandlines::stillImageCommand(values, pieces), 0);
             const QString image = commandlines::stillImagePath(values);
-            if (QFileInfo(image).isFile())
+            const encode::FileSnapshot before = encode::FileSnapshot::of(image);
+            const mdlDOSPipe::RunResult result = run(commandlines::stillImageCommand(values, pieces), 0);
+            const encode::FileSnapshot after = encode::FileSnapshot::of(image);
+            if (after.exists && QFileInfo(image).isFile() && !(before.exists && after == before)) {
                 lastMade.stillImage = image;
+                madeAny = true;
+            } else if (!blnCancelled) {
+                prompts.notice(encode::stillImageNotice(result, state.minute, state.second));
+            }
         }
 
         // The picture copy made for the watermark filter is ours to remove.
@@ -210,14 +231,14 @@ void frmMain::cmdEncode_Click()
                 QFile::remove(copy);
         }
 
+        // Asked only when something was made; the file shown is the last
+        // video made, else the still image.
+        if (!madeAny)
+            return;
         const int answer = prompts.question(encode::finalQuestion(state.outDir));
         strMsgAnswer = QString::number(answer);
-        if (answer == vbYes) {
-            if (!lastOutput.isEmpty())
-                prompts.showInFileManager(lastOutput);
-            else
-                prompts.openUrl(QUrl::fromLocalFile(state.outDir).toString());
-        }
+        if (answer == vbYes)
+            prompts.showInFileManager(lastOutput.isEmpty() ? lastMade.stillImage : lastOutput);
     } catch (const RuntimeError &e) {
         intEncodeKind = 0;
         showGeneralError(prompts, e);

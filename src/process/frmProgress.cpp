@@ -168,15 +168,16 @@ frmProgress::frmProgress(Forms &forms, QWidget *parent) : QDialog(parent), m_for
 
 frmProgress::~frmProgress() = default;
 
-void frmProgress::showModal()
+mdlDOSPipe::RunResult frmProgress::showModal()
 {
     if (m_running)
-        return;
+        return mdlDOSPipe::RunResult();
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
     activateWindow();
     Form_Activate();
+    return m_lastRun;
 }
 
 void frmProgress::Form_Activate()
@@ -200,16 +201,16 @@ void frmProgress::Form_Activate()
     // it: its deletion waits until the runner has returned (see event()).
     m_running = true;
     startProgress(kind);
-    const QString rest = mdlDOSPipe::ExecuteApp(
+    m_lastRun = mdlDOSPipe::ExecuteApp(
         strCommandLine, m_forms.prompts(), m_forms.appFolder(),
-        [this](const QString &text, const QByteArray &bytes) {
+        [this](const QString &text, const QByteArray &bytes, const ProgressParser &report) {
             appendOutput(text);
-            // Read the figures as they arrive, before the timer clears the box.
-            m_parser.feed(bytes);
+            // The figures as they arrive, before the timer clears the box.
+            m_parser = report;
             updateProgress();
             emit outputReceived(bytes, text);
         });
-    txtDOS->setPlainText(rest);
+    txtDOS->clear();
     m_running = false;
     m_clockTimer->stop();
     delete m_inputBlock;

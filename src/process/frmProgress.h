@@ -1,6 +1,7 @@
 #pragma once
 // The modal window in which every external tool runs: shows the tool's
 // console output live and offers to cancel the run.
+#include "process/mdlDOSPipe.h"
 #include "process/progressparser.h"
 
 #include <QDialog>
@@ -24,9 +25,9 @@ public:
 
     // Shows the window modally and runs the command in
     // mdlMain::strCommandLine (Form_Activate); returns once the window is no
-    // longer shown and the run is over. The caller then reads
-    // mdlMain::blnCancelled.
-    void showModal();
+    // longer shown and the run is over, with how it ended. The caller then
+    // reads mdlMain::blnCancelled.
+    mdlDOSPipe::RunResult showModal();
 
     // --- Controls ---
     QTimer *Timer1 = nullptr;
@@ -67,6 +68,7 @@ private:
     void startProgress(int kind);
     void updateProgress();
     ProgressParser m_parser;
+    mdlDOSPipe::RunResult m_lastRun;
     TimeLeftEstimator m_estimator;
     QElapsedTimer m_runClock;
     QTimer *m_clockTimer = nullptr;

@@ -32,7 +32,6 @@ constexpr int kIdleTurnMs = 10;
 constexpr int kExitGraceMs = 500;
 constexpr int kReapIntervalMs = 1000;
 
-std::optional<int> g_lastExitStatus;
 // Tools whose output ended before they did; reaped as soon as they exit.
 std::vector<pid_t> g_unreaped;
 bool g_reaperArmed = false;
@@ -45,24 +44,24 @@ void turnEventLoop()
 
 enum class Reap { Running, Exited, Gone };
 
-// Collects the tool if it has ended. `code` gets its exit code when it
-// exited normally.
-Reap tryReap(pid_t pid, std::optional<int> &code)
+// Collects the tool if it has ended, and says how: its exit code when it
+// exited by itself, the signal that ended it otherwise.
+Reap tryReap(pid_t pid, RunResult *result)
 {
     for (;;) {
         int status = 0;
         const pid_t r = ::waitpid(pid, &status, WNOHANG);
         if (r == pid) {
-            code.reset();
-            if (WIFEXITED(status))
-                code = WEXITSTATUS(status);
+            if (result && WIFEXITED(status))
+                result->exitCode = WEXITSTATUS(status);
+            else if (result && WIFSIGNALED(status))
+                result->signal = WTERMSIG(status);
             return Reap::Exited;
         }
         if (r == 0)
             return Reap::Running;
         if (errno == EINTR)
             continue;
-        code.reset();
         return Reap::Gone; // already collected elsewhere, or children are not kept
     }
 }
@@ -82,8 +81,7 @@ void armReaper()
 
 void reapLeftovers()
 {
-    std::optional<int> ignored;
-    std::erase_if(g_unreaped, [&ignored](pid_t pid) { return tryReap(pid, ignored) != Reap::Running; });
+    std::erase_if(g_unreaped, [](pid_t pid) { return tryReap(pid, nullptr) != Reap::Running; });
     armReaper();
 }
 
@@ -169,16 +167,16 @@ pid_t startTool(const QStringList &arguments, const QString &workingFolder, int 
 
 } // namespace
 
-QString ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString &workingFolder,
-                   const ChunkSink &sink)
+RunResult ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString &workingFolder,
+                     const ChunkSink &sink)
 {
-    g_lastExitStatus.reset();
+    RunResult result;
     reapLeftovers();
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         prompts.error(QStringLiteral("EXECUTEAPP FAILED AT CREATEPIPE"));
-        return QString();
+        return result;
     }
     const int readEnd = fds[0];
     const int writeEnd = fds[1];
@@ -191,8 +189,9 @@ QString ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString 
     if (pid <= 0) {
         ::close(readEnd);
         prompts.error(QStringLiteral("EXECUTEAPP FAILED AT CREATEPROCESS"));
-        return QString();
+        return result;
     }
+    result.started = true;
     mdlKillProcess::addToolGroup(pid);
 
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
@@ -203,8 +202,9 @@ QString ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString 
         if (n > 0) {
             const QByteArray bytes(buffer, qsizetype(n));
             const QString text = decoder.decode(bytes);
+            result.report.feed(bytes);
             if (sink)
-                sink(text, bytes);
+                sink(text, bytes, result.report);
             turnEventLoop();
             continue;
         }
@@ -225,18 +225,15 @@ QString ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString 
         break;
     }
     ::close(readEnd);
+    result.report.finish();
 
     // A tool that closed its output by exiting is collectable at once, or
     // nearly: give it a short moment to tell its exit code.
     QElapsedTimer waited;
     waited.start();
-    std::optional<int> code;
     for (;;) {
-        const Reap r = tryReap(pid, code);
-        if (r != Reap::Running) {
-            g_lastExitStatus = code;
+        if (tryReap(pid, &result) != Reap::Running)
             break;
-        }
         if (waited.elapsed() >= kExitGraceMs) {
             g_unreaped.push_back(pid);
             armReaper();
@@ -245,12 +242,7 @@ QString ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString 
         ::poll(nullptr, 0, waited.elapsed() < 20 ? 1 : 5);
         turnEventLoop();
     }
-    return QString();
-}
-
-std::optional<int> lastExitStatus()
-{
-    return g_lastExitStatus;
+    return result;
 }
 
 } // namespace mdlDOSPipe

@@ -2,6 +2,8 @@
 // The console runner: starts one external console tool from a command text,
 // hidden, and hands everything it writes on stdout and stderr to the caller
 // while it runs, keeping the event loop turning.
+#include "process/progressparser.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -14,8 +16,24 @@ namespace mdlDOSPipe {
 // Receives each piece of output in the order read: the bytes (1 to 256 of
 // them) and their text, decoded as UTF-8 with the state carried from piece to
 // piece, so a character cut between two reads arrives whole with the later
-// piece (the earlier text can then be empty).
-using ChunkSink = std::function<void(const QString &text, const QByteArray &bytes)>;
+// piece (the earlier text can then be empty); and what the tool has reported
+// so far, the piece included.
+using ChunkSink = std::function<void(const QString &text, const QByteArray &bytes, const ProgressParser &report)>;
+
+// How a run ended, as far as the runner could see.
+struct RunResult {
+    bool started = false;
+    // The tool exited by itself with this code once its output had ended (or
+    // within half a second after).
+    std::optional<int> exitCode;
+    // The tool was ended by this signal.
+    std::optional<int> signal;
+    // Neither: not started, or still running when the runner gave up waiting.
+    bool statusKnown() const { return exitCode.has_value() || signal.has_value(); }
+    bool succeeded() const { return exitCode == 0; }
+    // What the tool said: progress, frames, its last error line.
+    ProgressParser report;
+};
 
 // Runs the command text: the program first, then its arguments, split by
 // cmdline::splitCommandLine (never by a shell). A program without "/" is
@@ -33,14 +51,7 @@ using ChunkSink = std::function<void(const QString &text, const QByteArray &byte
 // A tool that cannot be started shows "EXECUTEAPP FAILED AT CREATEPROCESS",
 // a pipe that cannot be made "EXECUTEAPP FAILED AT CREATEPIPE", each once,
 // as an error box through the prompts.
-// Returns the empty text, always.
-QString ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString &workingFolder,
-                   const ChunkSink &sink);
-
-// Exit code of the tool of the last ExecuteApp call when it had exited
-// normally by the time its output ended (or within half a second after);
-// std::nullopt when it was not started, was ended by a signal, or was still
-// running then.
-std::optional<int> lastExitStatus();
+RunResult ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString &workingFolder,
+                     const ChunkSink &sink);
 
 } // namespace mdlDOSPipe

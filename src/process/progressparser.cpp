@@ -25,6 +25,33 @@ std::optional<double> parseClock(const QByteArray &text)
     return negative ? -value : value;
 }
 
+bool isErrorLine(const QByteArray &line)
+{
+    const QByteArray trimmed = line.trimmed();
+    // Detail lines are indented; the closing "Conversion failed!" only
+    // repeats that an error came before it.
+    if (trimmed.isEmpty() || line.startsWith(' ') || line.startsWith('\t') || trimmed == "Conversion failed!")
+        return false;
+    const QByteArray lower = trimmed.toLower();
+    if (lower.startsWith("frame=") || lower.startsWith("size=") || lower.startsWith("video:"))
+        return false;
+    static const char *const words[] = {"error", "fail", "invalid", "no such", "not ", "denied", "unknown",
+                                        "unable", "cannot", "can't", "could not", "too large", "no space",
+                                        "exiting", "unrecognized", "unsupported", "does not", "doesn't",
+                                        "missing", "empty"};
+    for (const char *word : words)
+        if (lower.contains(word))
+            return true;
+    return false;
+}
+
+void ProgressParser::finish()
+{
+    if (!m_pending.isEmpty())
+        parseLine(m_pending);
+    m_pending.clear();
+}
+
 void ProgressParser::reset()
 {
     *this = ProgressParser();
@@ -71,6 +98,16 @@ void ProgressParser::parseLine(const QByteArray &line)
             m_duration = *d;
         return;
     }
+    if (line.contains("Output file is empty"))
+        m_outputEmpty = true;
+    if (line.startsWith("frame=")) {
+        bool ok = false;
+        const qint64 count = valueAfter(line, "frame=").toLongLong(&ok);
+        if (ok && count >= 0)
+            m_frames = count;
+    }
+    if (isErrorLine(line))
+        m_lastErrorLine = line.trimmed();
     if (line.contains("time=")) {
         const auto t = parseClock(valueAfter(line, "time="));
         if (t && *t >= 0)

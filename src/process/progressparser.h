@@ -1,9 +1,10 @@
 #pragma once
-// Reads an encoder's progress from the console output the runner delivers:
-// the source's "Duration:" and the "time=" and "speed=" of the status lines
-// (which end in CR, not LF). Fed raw byte chunks as they arrive; a line is
-// read once it is complete, so a "Duration:" written in several small
-// pieces is still understood.
+// Reads what an encoder reports in the console output the runner delivers:
+// the source's "Duration:", the "frame=", "time=" and "speed=" of the status
+// lines (which end in CR, not LF), its word that nothing was encoded, and
+// the last line that tells of an error. Fed raw byte chunks as they arrive;
+// a line is read once it is complete, so a "Duration:" written in several
+// small pieces is still understood.
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -12,6 +13,8 @@ class ProgressParser
 {
 public:
     void feed(const QByteArray &chunk);
+    // Reads a last line that the output ended without a line end.
+    void finish();
     void reset();
 
     // Length of the source in seconds; nullopt while unknown ("N/A" or not
@@ -25,6 +28,20 @@ public:
     // Share done, 0 to 1, when both duration and position are known.
     std::optional<double> fraction() const;
 
+    // Frames counted by the last status line; nullopt when none had a count
+    // (an audio-only output, or a tool that reports no progress).
+    std::optional<qint64> frames() const { return m_frames; }
+    // The encoder said "Output file is empty, nothing was encoded".
+    bool outputEmpty() const { return m_outputEmpty; }
+    // True when the tool reported encoded video: frames counted and no word
+    // of an empty output.
+    bool encodedVideo() const { return m_frames.value_or(0) > 0 && !m_outputEmpty; }
+    // The last line that tells of a failure ("Error closing file x.flv: No
+    // space left on device"), without its line end; empty when none came.
+    // Status and statistics lines, indented detail lines and the closing
+    // "Conversion failed!" are not taken for one.
+    QString lastErrorLine() const { return QString::fromUtf8(m_lastErrorLine); }
+
 private:
     void parseLine(const QByteArray &line);
 
@@ -33,7 +50,13 @@ private:
     std::optional<double> m_duration;
     std::optional<double> m_position;
     std::optional<double> m_speed;
+    std::optional<qint64> m_frames;
+    bool m_outputEmpty = false;
+    QByteArray m_lastErrorLine;
 };
+
+// Whether a line of a tool's console output tells of a failure.
+bool isErrorLine(const QByteArray &line);
 
 // Parses "HH:MM:SS.cc" (and "-HH:MM:SS.cc"); nullopt when it is not a time.
 std::optional<double> parseClock(const QByteArray &text);

@@ -30,6 +30,9 @@ using mdlMain::vbYes;
 
 namespace {
 
+// The status line by which the encoder tells that it encoded video.
+const QByteArray frames = "err:frame=\\s\\s\\s75\\sfps=0.0\\sq=0.0\\sLsize=\\s300kB\\r";
+
 qint64 sizeOf(const QString &path)
 {
     return QFileInfo(path).size();
@@ -55,7 +58,7 @@ class TestEncode : public QObject
             frmMain *w = window.get();
             log = work.filePath("tool.log");
             qputenv("FAKETOOL_LOG", QFile::encodeName(log));
-            qputenv("FAKETOOL_SCRIPT_FFMPEG", "write:600000");
+            qputenv("FAKETOOL_SCRIPT_FFMPEG", frames + " write:600000");
             qputenv("FAKETOOL_SCRIPT_MA", "copy");
             QDir().mkpath(work.filePath("src"));
             QDir().mkpath(work.filePath("out"));
@@ -266,16 +269,75 @@ private slots:
         VERIFY_PROMPTS(p.prompts);
     }
 
-    void smallOutputIsReportedAndTheRequestGoesOn()
+    // Each run is judged by what the encoder did: its exit status, the frames
+    // it reported, its last error line; never by the size of its file.
+    void verdicts_data()
     {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<bool>("still");
+        QTest::addColumn<QStringList>("notices");  // before the final question
+        QTest::addColumn<QString>("revealed");     // "" = no final question
+        QTest::addColumn<QList<qint64>>("sizes");  // FLV, MP4 afterwards; -1 = none
+        QTest::addColumn<int>("runs");
+        const QByteArray flv = "ifarg:.flv ", mp4 = "ifarg:.mp4 ", end = " endif ";
+        QTest::newRow("status 1 after 700 kB, with its last error line")
+            << flv + "write:700000 err:Error\\sclosing\\sfile\\sx.flv:\\sNo\\sspace\\sleft\\son\\sdevice\\n"
+                     " err:Conversion\\sfailed!\\n exit:1" + end + mp4 + frames + " write:300000" + end
+            << false << QStringList{"ENCODING FAILED! ERROR CLOSING FILE X.FLV: NO SPACE LEFT ON DEVICE."} << "clip.mp4"
+            << QList<qint64>{-1, 300000} << 3;
+        QTest::newRow("failed MP4 is not made streamable")
+            << flv + frames + " write:300000" + end + mp4 + "write:700000 exit:1" + end << false
+            << QStringList{"ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1."} << "clip.flv"
+            << QList<qint64>{300000, -1} << 2;
+        QTest::newRow("killed by a signal")
+            << flv + frames + " write:700000 raise:9" + end + mp4 + frames + " write:600000" + end << false
+            << QStringList{"ENCODING FAILED! THE ENCODER WAS STOPPED BY SIGNAL 9 (SIGKILL)."} << "clip.mp4"
+            << QList<qint64>{-1, 600000} << 3;
+        QTest::newRow("status 0 without frames") << QByteArray("write:700000") << false
+            << QStringList{"ENCODING FAILED! BAD SOURCE FILE.", "ENCODING FAILED! BAD SOURCE FILE."} << ""
+            << QList<qint64>{700000, 700000} << 3;
+        QTest::newRow("every output failed") << QByteArray("write:700000 exit:1") << false
+            << QStringList{"ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1.",
+                           "ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1."}
+            << "" << QList<qint64>{-1, -1} << 2;
+        QTest::newRow("status unknown: the size rule")
+            << flv + "write:300000 close sleep:1500" + end + mp4 + "write:700000 close sleep:1500" + end << false
+            << QStringList{"ENCODING FAILED! BAD SOURCE FILE."} << "clip.mp4" << QList<qint64>{300000, 700000} << 3;
+        QTest::newRow("still image past the end")
+            << "ifarg:.jpg err:Output\\sfile\\sis\\sempty,\\snothing\\swas\\sencoded\\n endif "
+               "ifarg:.flv " + frames + " write:600000 endif" << true
+            << QStringList{"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."} << "clip.flv"
+            << QList<qint64>{600000, -1} << 1;
+        QTest::newRow("still image declined")
+            << "ifarg:.jpg err:File\\s'clip.jpg'\\salready\\sexists.\\sOverwrite?\\s[y/N]\\sNot\\soverwriting\\s-\\s"
+               "exiting\\n exit:1 endif ifarg:.flv " + frames + " write:600000 endif" << true
+            << QStringList{"STILL IMAGE NOT GRABBED! FILE 'CLIP.JPG' ALREADY EXISTS. OVERWRITE? [Y/N] NOT OVERWRITING - "
+                           "EXITING."}
+            << "clip.flv" << QList<qint64>{600000, -1} << 1;
+    }
+    void verdicts()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(bool, still);
+        QFETCH(QStringList, notices);
+        QFETCH(QString, revealed);
+        QFETCH(QList<qint64>, sizes);
+        QFETCH(int, runs);
         Program p;
-        qputenv("FAKETOOL_SCRIPT_FFMPEG", "ifarg:.flv write:300000 endif ifarg:.mp4 write:700000 endif");
-        p.prompts.expectMessage("ENCODING FAILED! BAD SOURCE FILE.");
-        p.prompts.expectMessage(encode_question(p.out), vbYes);
+        if (still)
+            ui::setCheckValue(p.window->chkMp4, 0);
+        ui::setCheckValue(p.window->chkGrabStillImage, still ? 1 : 0);
+        qputenv("FAKETOOL_SCRIPT_FFMPEG", script);
+        for (const QString &notice : notices)
+            p.prompts.expectMessage(notice);
+        if (!revealed.isEmpty())
+            p.prompts.expectMessage(encode_question(p.out), vbYes);
         p.window->cmdEncode_Click();
-        QCOMPARE(sizeOf(p.out + "clip.flv"), 300000);
-        QCOMPARE(sizeOf(p.out + "clip.mp4"), 700000);
-        QCOMPARE(p.prompts.revealed(), QStringList{p.out + "clip.mp4"});
+        QCOMPARE(p.prompts.revealed(), revealed.isEmpty() ? QStringList() : QStringList{p.out + revealed});
+        QCOMPARE(QFileInfo::exists(p.out + "clip.flv") ? sizeOf(p.out + "clip.flv") : -1, sizes.at(0));
+        QCOMPARE(QFileInfo::exists(p.out + "clip.mp4") ? sizeOf(p.out + "clip.mp4") : -1, sizes.at(1));
+        QVERIFY(!QFileInfo::exists(p.out + "clip.mp4.temp"));
+        QCOMPARE(p.runs().size(), runs + (still ? 1 : 0));
         VERIFY_PROMPTS(p.prompts);
     }
 
@@ -404,7 +466,7 @@ private slots:
         p.window->txtOutFileFLV->setText("poster.flv");
         qputenv("FAKETOOL_SCRIPT_FFMPEG",
                 "ifarg:-hide_banner err:Stream\\s#0:0:\\sVideo:\\svp8,\\syuv420p,\\s480x360,\\sSAR\\s1:1\\n exit:1 endif "
-                "write:600000");
+                + frames + " write:600000");
         p.prompts.expectMessage(encode_question(p.out), vbNo);
         p.window->cmdEncode_Click();
         p.prompts.expectMessage("HTML5 VIDEO TAG COPIED TO THE CLIPBOARD.");
@@ -436,7 +498,8 @@ private slots:
         // its working folder, as ffmpeg's movie source needs it.
         QFile::remove(p.tool("engine/ffmpeg"));
         p.dir.writeFile("engine/ffmpeg", "#!/bin/sh\nfor last; do :; done\n"
-                                         "[ -f logo.png ] && head -c 600000 /dev/zero > \"$last\"\nexit 0\n");
+                                         "[ -f logo.png ] && head -c 600000 /dev/zero > \"$last\"\n"
+                                         "printf 'frame=   75\\r' >&2\nexit 0\n");
         QFile(p.tool("engine/ffmpeg")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         const QString copy = p.dir.file("logo.png");
         QVERIFY(QFile::copy(picture, copy)); // as Save leaves it

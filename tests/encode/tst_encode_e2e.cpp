@@ -107,6 +107,62 @@ private slots:
         QVERIFY(!QFile::exists(out + "clip.mp4.temp"));
     }
 
+    // A short, small video is a video: judged by what the encoder did, not
+    // by the size of its file.
+    void shortClipAtLowBitrate_data()
+    {
+        QTest::addColumn<bool>("still");
+        QTest::addColumn<QStringList>("notices");
+        QTest::newRow("videos only") << false << QStringList();
+        QTest::newRow("still image past the end")
+            << true << QStringList{"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."};
+    }
+    void shortClipAtLowBitrate()
+    {
+        QFETCH(bool, still);
+        QFETCH(QStringList, notices);
+        Program p;
+        const QString out = m_work.filePath(still ? "short still" : "short") + "/";
+        QDir().mkpath(out);
+        const QString clip = m_work.filePath("short.avi");
+        QVERIFY(makeClip(clip, 3.4, "160x120", false));
+        p.select(clip, out);
+        p.window->cmbVideoBitrate->setCurrentIndex(0); // 300 kbit/s
+        ui::setCheckValue(p.window->chkWebm, 1);
+        ui::setCheckValue(p.window->chkGrabStillImage, still ? 1 : 0);
+        for (const QString &notice : notices)
+            p.prompts.expectMessage(notice);
+        p.prompts.expectMessage(question(out), mdlMain::vbYes);
+        p.window->cmdEncode_Click();
+        VERIFY_PROMPTS(p.prompts);
+        for (const char *name : {"clip.flv", "clip.mp4", "clip.webm"}) {
+            QVERIFY(QFileInfo(out + name).size() < 524288);
+            QCOMPARE(probeStreams(out + name).value(0).section(':', 0, 0), QStringLiteral("video"));
+        }
+        QVERIFY(moovBeforeMdat(out + "clip.mp4"));
+        QVERIFY(!QFile::exists(out + "clip.jpg"));
+        QCOMPARE(p.prompts.revealed(), QStringList{out + "clip.webm"});
+    }
+
+    // An encoder that cannot write its whole file fails, and leaves no
+    // broken file under the output name.
+    void encoderStoppedHalfWay()
+    {
+        Program p;
+        QFile::remove(p.dir.file("engine/ffmpeg"));
+        p.dir.writeFile("engine/ffmpeg", "#!/bin/sh\nulimit -f 200\nexec ffmpeg \"$@\"\n");
+        QFile(p.dir.file("engine/ffmpeg")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const QString out = m_work.filePath("limited") + "/";
+        QDir().mkpath(out);
+        p.select(m_clip, out);
+        ui::setCheckValue(p.window->chkMp4, 0);
+        p.prompts.expectMessage(QString()); // checked below
+        p.window->cmdEncode_Click();
+        VERIFY_PROMPTS(p.prompts);
+        QVERIFY(p.prompts.messages().first().startsWith("ENCODING FAILED! "));
+        QVERIFY(!QFile::exists(out + "clip.flv"));
+    }
+
     void unreadableSourceBehindAnOlderOutput()
     {
         Program p;

@@ -189,20 +189,22 @@ private slots:
     {
         const QString out = m_dir.filePath("out/judge.flv");
         QFile::remove(out);
+        mdlDOSPipe::RunResult unknown; // the runner could not wait for the tool
+        unknown.started = true;
         FileSnapshot before = FileSnapshot::of(out);
         QVERIFY(!before.exists);
-        QVERIFY(judgeOutput(true, out, before) == Outcome::Cancelled);
-        QVERIFY(judgeOutput(false, out, before) == Outcome::NoOutput);
+        QVERIFY(judgeRun(true, unknown, out, before) == Outcome::Cancelled);
+        QVERIFY(judgeRun(false, unknown, out, before) == Outcome::NoOutput);
         writeFileBytes(out, QByteArray(300000, 'x'));
-        QVERIFY(judgeOutput(false, out, before) == Outcome::TooSmall);
+        QVERIFY(judgeRun(false, unknown, out, before) == Outcome::BadSource);
         writeFileBytes(out, QByteArray(600000, 'x'));
-        QVERIFY(judgeOutput(false, out, before) == Outcome::Made);
+        QVERIFY(judgeRun(false, unknown, out, before) == Outcome::Made);
         // An older output the run left untouched is no output of this run.
         before = FileSnapshot::of(out);
-        QVERIFY(judgeOutput(false, out, before) == Outcome::NoOutput);
+        QVERIFY(judgeRun(false, unknown, out, before) == Outcome::NoOutput);
         QTest::qWait(5);
         writeFileBytes(out, QByteArray(600000, 'x'));
-        QVERIFY(judgeOutput(false, out, before) == Outcome::Made);
+        QVERIFY(judgeRun(false, unknown, out, before) == Outcome::Made);
     }
 
     void faststartKeepsTheMp4()

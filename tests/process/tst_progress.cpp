@@ -33,6 +33,7 @@ namespace {
 
 struct Program : TestProgram {
     QTemporaryDir scratch;
+    mdlDOSPipe::RunResult last;
     Program() : TestProgram(TestAppDir::FakeEncoder)
     {
         mdlMain::intEncodeKind = 0;
@@ -61,7 +62,7 @@ struct Program : TestProgram {
         mdlMain::intEncodeKind = qint16(kind);
         QElapsedTimer clock;
         clock.start();
-        forms.showProgressModal();
+        last = forms.showProgressModal();
         const qint64 ms = clock.elapsed();
         window->txtApp->clear();
         mdlMain::intEncodeKind = 0;
@@ -191,7 +192,7 @@ private slots:
         QVERIFY(p.forms.progressLoaded());
         QVERIFY(w.Timer1->isActive()); // keeps ticking while hidden
         QVERIFY(!mdlMain::blnCancelled);
-        QCOMPARE(mdlDOSPipe::lastExitStatus(), std::optional<int>(0));
+        QCOMPARE(p.last.exitCode, std::optional<int>(0));
         VERIFY_PROMPTS(p.prompts);
     }
 
@@ -288,7 +289,7 @@ private slots:
         QVERIFY(timerOn);
         QCOMPARE(during, QStringLiteral("done"));
         QVERIFY(ms >= 1000);
-        QCOMPARE(mdlDOSPipe::lastExitStatus(), std::optional<int>(3)); // ran to its own end
+        QCOMPARE(p.last.exitCode, std::optional<int>(3)); // ran to its own end
         QVERIFY(!mdlMain::blnCancelled);
         QCOMPARE(mdlMain::strMsgAnswer, QStringLiteral("7"));
         QVERIFY(p.forms.progressLoaded());
@@ -331,7 +332,7 @@ private slots:
         QCOMPARE(encodeClicks, 1);
         QCOMPARE(laterOutput, QStringLiteral("done"));
         QVERIFY2(ms >= 1400, qPrintable(QString::number(ms)));
-        QCOMPARE(mdlDOSPipe::lastExitStatus(), std::optional<int>(0));
+        QCOMPARE(p.last.exitCode, std::optional<int>(0));
         QVERIFY(mdlMain::blnCancelled);
         QTRY_VERIFY(w.isNull());
         QCOMPARE(p.forms.progress().lblEncodingTo->caption(), QStringLiteral("To "));

@@ -38,6 +38,41 @@ class TestProgressParser : public QObject
 {
     Q_OBJECT
 private slots:
+    // What the verdict of a run reads: frames, the word that nothing was
+    // encoded, the last error line; the same whatever the pieces.
+    void reports_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint64>("frames"); // -1: none reported
+        QTest::addColumn<bool>("encodedVideo");
+        QTest::addColumn<QString>("errorLine");
+        QTest::newRow("flv made") << QByteArray("ffmpeg-flv-with-audio.txt") << qint64(300) << true << QString();
+        QTest::newRow("disk full") << QByteArray("ffmpeg-flv-disk-full.txt") << qint64(55) << true
+                                   << "Error closing file small/out.flv: No space left on device";
+        QTest::newRow("still past the end") << QByteArray("ffmpeg-still-past-end.txt") << qint64(0) << false
+                                            << "Output file is empty, nothing was encoded (check -ss / -t / -frames "
+                                               "parameters if used)";
+        QTest::newRow("still exists") << QByteArray("ffmpeg-still-exists.txt") << qint64(-1) << false
+                                      << "File 'still.jpg' already exists. Overwrite? [y/N] Not overwriting - exiting";
+    }
+    void reports()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(qint64, frames);
+        QFETCH(bool, encodedVideo);
+        QFETCH(QString, errorLine);
+        const QByteArray bytes = recording(file.constData());
+        QVERIFY(!bytes.isEmpty());
+        for (quint32 seed = 1; seed <= 5; ++seed) {
+            ProgressParser parser;
+            feedInPieces(parser, bytes, seed);
+            parser.finish();
+            QCOMPARE(parser.frames().value_or(-1), frames);
+            QCOMPARE(parser.encodedVideo(), encodedVideo);
+            QCOMPARE(parser.lastErrorLine(), errorLine);
+        }
+    }
+
     void recordedEncodes_data()
     {
         QTest::addColumn<QByteArray>("file");
