@@ -143,6 +143,8 @@ public:
     void applyCommandLineProfile();
     QString strCommandArg;
     int intProfileLine = 0;
+    // True while LoadProfile applies the lines of a profile.
+    bool m_applyingProfile = false;
 
     // --- Tools (mp4fix/frmMain_mp4fix.cpp) ---
     void mnuMakeMp4Streamable_Click();

@@ -87,8 +87,15 @@ void frmMain::cmdEncode_Click()
             return;
         }
 
-        // The option pieces, taken once for the whole request.
+        // A ticked box without a saved watermark would encode without one.
         frmWatermarkOptions &watermark = m_forms.watermarkOptions();
+        if (ui::checkValue(chkWatermark) == 1 && watermark.txtWMString->text().isEmpty()) {
+            prompts.notice(QStringLiteral("PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"));
+            cmdWMOptions_Click();
+            return;
+        }
+
+        // The option pieces, taken once for the whole request.
         commandlines::EncodeValues values;
         values.appFolder = m_forms.appFolder();
         values.appFolderShort = GetShortPath(values.appFolder);

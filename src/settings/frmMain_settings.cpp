@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 
 namespace {
 
@@ -151,6 +152,8 @@ void frmMain::mnuLoadProfile_Click()
 void frmMain::LoadProfile(const QString &path)
 {
     IPrompts &prompts = m_forms.prompts();
+    m_applyingProfile = true;
+    const auto applied = qScopeGuard([this] { m_applyingProfile = false; });
     try {
         // Only what a profile can hold is read: a video picked by mistake
         // ends at its first line, lines after the last setting are never read.
@@ -163,14 +166,22 @@ void frmMain::LoadProfile(const QString &path)
             prompts.error(QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"));
             return;
         }
-        for (intProfileLine = 0; intProfileLine < file.lines.size(); ++intProfileLine) {
-            const QString &value = file.lines.at(intProfileLine);
-            mdlMain::strLineIn = value;
-            if (intProfileLine != profile::Signature)
-                applyProfileLine(*this, intProfileLine, value);
+        try {
+            for (intProfileLine = 0; intProfileLine < file.lines.size(); ++intProfileLine) {
+                const QString &value = file.lines.at(intProfileLine);
+                mdlMain::strLineIn = value;
+                if (intProfileLine != profile::Signature)
+                    applyProfileLine(*this, intProfileLine, value);
+            }
+        } catch (const RuntimeError &e) {
+            // Loading stops at the failing line; the lines before it stay
+            // applied, and the watermark follows what was applied.
+            showGeneralError(prompts, e);
         }
+        // The watermark drawn is the one the dialog now holds.
+        if (!m_forms.watermarkOptions().rebuildAfterProfile(ui::checkValue(chkWatermark) == 1))
+            ui::setCheckValue(chkWatermark, 0);
     } catch (const RuntimeError &e) {
-        // Loading stops at the failing line; the lines before it stay applied.
         showGeneralError(prompts, e);
     }
 }

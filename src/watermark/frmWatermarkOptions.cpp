@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "app/mdlMain.h"
 #include "app/prompts.h"
+#include "app/refusal.h"
 #include "app/runtimeerror.h"
 #include "app/textfiles.h"
 #include "app/ui_controls.h"
@@ -439,29 +440,16 @@ void frmWatermarkOptions::lblWMImagePath_Change()
 
 void frmWatermarkOptions::cmdSave_Click()
 {
-    IPrompts &prompts = m_forms.prompts();
-    if (optTextWM->isChecked() && txtWatermark->text().isEmpty()) {
-        prompts.error(QStringLiteral("WATERMARK TEXT MISSING"));
-        txtWatermark->setFocus();
-        return;
-    }
-    if (optImageWM->isChecked() && lblWMImagePath->caption().isEmpty()) {
-        prompts.error(QStringLiteral("WATERMARK IMAGE MISSING"));
-        cmdWMImage_Click();
-        return;
-    }
-    if (!BuildWatermarkFilter())
+    if (!BuildWatermarkFilter(true))
         return;
     if (frmMain *main = m_forms.main(); main && ui::checkValue(main->chkWatermark) == 0)
         ui::setCheckValue(main->chkWatermark, 1);
     done(QDialog::Accepted);
 }
 
-bool frmWatermarkOptions::BuildWatermarkFilter()
+bool frmWatermarkOptions::BuildWatermarkFilter(bool takeUserThere)
 {
     using namespace watermark;
-    IPrompts &prompts = m_forms.prompts();
-
     Settings settings;
     settings.kind = optTextWM->isChecked() ? Kind::Text : optImageWM->isChecked() ? Kind::Image : Kind::None;
     settings.corner = optTopLeft->isChecked()      ? Corner::TopLeft
@@ -478,40 +466,38 @@ bool frmWatermarkOptions::BuildWatermarkFilter()
     settings.fontFile = cmbWMFontFileName->currentText();
     settings.colorCode = txtWMFontColor->text();
     settings.transparency = txtWMAlpha->text();
-    // The copy takes the picture's own name; a path restored from a profile
-    // without its name gets it here.
-    const QString imagePath = lblWMImagePath->caption();
-    settings.imageName = QFileInfo(imagePath).fileName();
-
-    const Result result = build(settings, State{strWMPosX, strWMPosY, strWMFontFolder});
-    if (result.status == Result::Unchanged)
+    try {
+        const std::optional<Filter> filter =
+            buildFilter(settings, lblWMImagePath->caption(), State{strWMPosX, strWMPosY, strWMFontFolder},
+                        m_forms.appFolder(), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        if (!filter)
+            return true;
+        // A path restored from a profile without its name gets it here.
+        if (!filter->imageName.isEmpty())
+            lblWMImageName->setCaption(filter->imageName);
+        strWMPosX = filter->state.posX;
+        strWMPosY = filter->state.posY;
+        strWMFontFolder = filter->state.fontFolder;
+        txtWMString->setText(filter->text);
         return true;
-    if (result.status == Result::BadTransparency) {
-        prompts.error(QStringLiteral("TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!"));
-        txtWMAlpha->setFocus();
+    } catch (const Refusal &refusal) {
+        m_forms.prompts().error(refusal.message());
+        if (!takeUserThere)
+            return false;
+        switch (refusal.subject()) {
+        case TextMissing: txtWatermark->setFocus(); break;
+        case ImageMissing: cmdWMImage_Click(); break;
+        case BadTransparencyText: txtWMAlpha->setFocus(); break;
+        default: break;
+        }
         return false;
     }
-    if (settings.kind == Kind::Image) {
-        const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-        if (isReservedPictureName(m_forms.appFolder(), settings.imageName, program)) {
-            prompts.error(QStringLiteral("THE PROGRAM USES THE NAME OF THIS WATERMARK IMAGE FOR ITS OWN FILES! "
-                                         "PLEASE RENAME THE IMAGE."));
-            return false;
-        }
-        try {
-            copyPicture(imagePath, m_forms.appFolder(), settings.imageName);
-        } catch (const RuntimeError &e) {
-            prompts.error(QStringLiteral("WATERMARK IMAGE COULD NOT BE COPIED! ") + e.description().toUpper()
-                          + QLatin1Char('.'));
-            return false;
-        }
-        lblWMImageName->setCaption(settings.imageName);
-    }
-    strWMPosX = result.state.posX;
-    strWMPosY = result.state.posY;
-    strWMFontFolder = result.state.fontFolder;
-    txtWMString->setText(result.filter);
-    return true;
+}
+
+bool frmWatermarkOptions::rebuildAfterProfile(bool watermarkOn)
+{
+    txtWMString->clear();
+    return !watermarkOn || BuildWatermarkFilter(false);
 }
 
 void frmWatermarkOptions::cmdExit_Click()

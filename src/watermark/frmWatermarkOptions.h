@@ -88,9 +88,15 @@ public:
     // Writes the colour code of a 0x00BBGGRR colour into txtWMFontColor.
     void SetFontColorCode(quint32 color);
     // Builds the filter text into txtWMString (and copies the picture for
-    // the image kind). On a failure it says why and returns false; the
-    // previous filter text then stays.
-    bool BuildWatermarkFilter();
+    // the image kind). On a refusal it says why, with takeUserThere moves
+    // to the setting to mend, and returns false; the previous filter text
+    // then stays.
+    bool BuildWatermarkFilter(bool takeUserThere);
+    // After a profile has been applied, the filter text follows the loaded
+    // settings: with the watermark on it is built as Save builds it (false,
+    // after Save's message, when that is refused); with it off it is
+    // dropped, so that ticking the box asks for the options again.
+    bool rebuildAfterProfile(bool watermarkOn);
 
 public slots:
     void reject() override;

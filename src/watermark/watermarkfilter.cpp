@@ -1,5 +1,6 @@
 #include "watermark/watermarkfilter.h"
 
+#include "app/refusal.h"
 #include "app/runtimeerror.h"
 #include "app/textfiles.h"
 #include "process/cmdline.h"
@@ -177,6 +178,36 @@ Result build(const Settings &settings, const State &previous)
     result.state = next;
     result.status = Result::Built;
     return result;
+}
+
+std::optional<Filter> buildFilter(Settings settings, const QString &imagePath, const State &previous,
+                                  const QString &pictureFolder, const QString &programName)
+{
+    if (settings.kind == Kind::Text && settings.text.isEmpty())
+        throw Refusal(QStringLiteral("WATERMARK TEXT MISSING"), TextMissing);
+    if (settings.kind == Kind::Image && imagePath.isEmpty())
+        throw Refusal(QStringLiteral("WATERMARK IMAGE MISSING"), ImageMissing);
+    // The copy takes the picture's own name.
+    settings.imageName = QFileInfo(imagePath).fileName();
+    const Result result = build(settings, previous);
+    if (result.status == Result::Unchanged)
+        return std::nullopt;
+    if (result.status == Result::BadTransparency)
+        throw Refusal(QStringLiteral("TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!"), BadTransparencyText);
+    if (settings.kind == Kind::Image) {
+        if (isReservedPictureName(pictureFolder, settings.imageName, programName))
+            throw Refusal(QStringLiteral("THE PROGRAM USES THE NAME OF THIS WATERMARK IMAGE FOR ITS OWN FILES! "
+                                         "PLEASE RENAME THE IMAGE."),
+                          ReservedImageName);
+        try {
+            copyPicture(imagePath, pictureFolder, settings.imageName);
+        } catch (const RuntimeError &e) {
+            throw Refusal(QStringLiteral("WATERMARK IMAGE COULD NOT BE COPIED! ") + e.description().toUpper()
+                              + QLatin1Char('.'),
+                          PictureNotCopied);
+        }
+    }
+    return Filter{result.filter, result.state, settings.kind == Kind::Image ? settings.imageName : QString()};
 }
 
 bool isReservedPictureName(const QString &appFolder, const QString &name, const QString &programName)

@@ -103,6 +103,27 @@ struct Result {
 // is the previous one and the filter text is empty.
 Result build(const Settings &settings, const State &previous);
 
+// What stops a build, as Refusal::subject().
+enum Problem { TextMissing = 1, ImageMissing, BadTransparencyText, ReservedImageName, PictureNotCopied };
+
+// A finished filter: the option text, the state for the next build, and the
+// name of the picture copy (image kind).
+struct Filter {
+    QString text;
+    State state;
+    QString imageName;
+};
+
+// Everything the watermark dialog's Save does with its settings, without a
+// window: checks them (text missing, picture missing, transparency, a
+// picture name the program keeps for itself), copies the picture at
+// `imagePath` into `pictureFolder` under its own name (the encoder opens it
+// there), and builds the filter text. Refusals are thrown as Refusal with
+// the message Save shows and a Problem. Nothing when neither kind is chosen.
+// settings.imageName is taken from imagePath.
+std::optional<Filter> buildFilter(Settings settings, const QString &imagePath, const State &previous,
+                                  const QString &pictureFolder, const QString &programName);
+
 // --- The picture copy in the application folder ---
 
 // True when a copy under this name would replace one of the program's own

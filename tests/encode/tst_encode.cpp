@@ -4,6 +4,7 @@
 #include "app/mdlMain.h"
 #include "app/ui_controls.h"
 #include "app/ui_forms.h"
+#include "process/cmdline.h"
 #include "process/frmProgress.h"
 #include "support/faketool_log.h"
 #include "support/scriptedprompts.h"
@@ -12,6 +13,7 @@
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -520,7 +522,62 @@ private slots:
         VERIFY_PROMPTS(p.prompts);
     }
 
+    // A ticked box without a saved watermark never encodes without it.
+    void tickedBoxWithoutSavedWatermark()
+    {
+        Program p;
+        int shown = 0;
+        const std::unique_ptr<QTimer> closer = closeModals(&shown);
+        ui::setCheckValue(p.window->chkWatermark, 1); // opens the dialog; closed unsaved
+        QCOMPARE(shown, 1);
+        p.prompts.expectMessage("PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!");
+        p.window->cmdEncode_Click();
+        QCOMPARE(shown, 2);
+        QVERIFY(p.runs().isEmpty());
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // The watermark of a loaded profile is the one the encoder draws.
+    void profileWatermarkReachesTheEncoder()
+    {
+        Program p;
+        ui::setCheckValue(p.window->chkMp4, 0);
+        frmWatermarkOptions &wm = p.forms.watermarkOptions();
+        wm.txtWatermark->setText("From the profile");
+        ui::setOption(wm.optBottomRight, true);
+        wm.txtWMString->setText("saved"); // so ticking opens no dialog
+        ui::setCheckValue(p.window->chkWatermark, 1);
+        const QString profile = p.work.filePath("p.vlp");
+        p.prompts.expectSaveFile(profile).expectMessage("PROFILE SAVED AS " + profile);
+        p.window->mnuSaveProfile_Click();
+        // Another watermark saved in this run gives way to the profile's.
+        wm.txtWatermark->setText("Another");
+        wm.cmdSave->click();
+        p.window->LoadProfile(profile);
+        p.prompts.expectMessage(encode_question(p.out), vbNo);
+        p.window->cmdEncode_Click();
+        const QStringList run = p.runs().value(0);
+        const QStringList filter = cmdline::splitCommandLine(wm.txtWMString->text());
+        QCOMPARE(run.mid(run.indexOf("-vf"), 2), filter);
+        QVERIFY(filter.value(1).contains("text='From the profile'"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
 private:
+    // Closes every modal window that opens from now on, counting them.
+    static std::unique_ptr<QTimer> closeModals(int *shown)
+    {
+        auto timer = std::make_unique<QTimer>();
+        QObject::connect(timer.get(), &QTimer::timeout, [shown] {
+            if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+                ++*shown;
+                modal->close();
+            }
+        });
+        timer->start(20);
+        return timer;
+    }
+
     static QString encode_question(const QString &out)
     {
         return QStringLiteral("FILE(S) ENCODED - ") + out + QStringLiteral("\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?");
