@@ -1,7 +1,7 @@
 #include "app/frmAbout.h"
 
-#include "app/prompts.h"
-#include "app/ui_controls.h"
+#include "common/prompts.h"
+#include "ui/ui_controls.h"
 #include "app/weblinks.h"
 
 #include <QGridLayout>

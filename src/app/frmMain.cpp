@@ -2,13 +2,15 @@
 
 #include "app/frmAbout.h"
 #include "app/frmSplash.h"
-#include "app/mdlMain.h"
-#include "app/prompts.h"
-#include "app/runtimeerror.h"
-#include "app/textfiles.h"
-#include "app/ui_controls.h"
+#include "common/appfolder.h"
+#include "common/mdlMain.h"
+#include "common/prompts.h"
+#include "common/errors.h"
+#include "common/textfiles.h"
+#include "ui/ui_controls.h"
 #include "app/ui_forms.h"
 #include "app/weblinks.h"
+#include "mp4fix/frmFixMp4.h"
 #include "process/frmProgress.h"
 #include "watermark/frmWatermarkOptions.h"
 
@@ -20,8 +22,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QUrl>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -37,28 +37,13 @@
 
 namespace {
 
+using ui::buddy;
+using ui::dropDown;
 using ui::named;
 
 QLabel *caption(QWidget *parent, const char *name, const QString &text, const QString &tooltip = QString())
 {
     return named(new QLabel(text, parent), name, tooltip);
-}
-
-// A label that names a control is its buddy, so screen readers announce the
-// caption with the control.
-void buddy(QLabel *label, QWidget *control)
-{
-    label->setBuddy(control);
-    if (control->accessibleName().isEmpty())
-        control->setAccessibleName(label->text().remove(QLatin1Char('&')).remove(QLatin1Char(':')));
-}
-
-QComboBox *dropDown(QWidget *parent, const char *name, const QString &tooltip)
-{
-    auto *combo = named(new QComboBox(parent), name, tooltip);
-    combo->setEditable(false);
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    return combo;
 }
 
 } // namespace
@@ -357,19 +342,16 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::dragEnterEvent(QDragEnterEvent *event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile())
+    if (!ui::droppedPath(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void frmMain::dropEvent(QDropEvent *event)
 {
-    // Several files: the first counts, the rest are passed over quietly.
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile())
+    const QString path = ui::droppedPath(event->mimeData());
+    if (path.isEmpty())
         return;
     event->acceptProposedAction();
-    const QString path = urls.first().toLocalFile();
     const QFileInfo info(path);
     if (info.isDir())
         setOutputFolder(path);
@@ -445,10 +427,9 @@ void frmMain::failureReport(const RuntimeError &error)
 
 void frmMain::loadList(QComboBox *list, const QString &relativePath)
 {
-    const QStringList lines = textfiles::readLines(mdlMain::joinPath(m_forms.appFolder(), relativePath));
+    const QStringList lines = textfiles::readLines(appfolder::joinPath(m_forms.appFolder(), relativePath));
     list->clear();
     for (const QString &line : lines) {
-        mdlMain::strLineIn = line;
         if (!line.isEmpty())
             list->addItem(line);
     }
@@ -520,7 +501,7 @@ bool frmMain::Form_QueryUnload()
     if (answer != vbYes)
         return false;
     m_forms.unloadWatermarkOptions();
-    m_forms.unloadProgress();
+    m_forms.progress().unload();
     endProgram();
     return true;
 }
@@ -530,6 +511,13 @@ void frmMain::endProgram()
     m_ended = true;
     if (m_forms.endProgram)
         m_forms.endProgram();
+}
+
+void frmMain::mnuMakeMp4Streamable_Click()
+{
+    // A fresh window each time; it keeps nothing between openings.
+    frmFixMp4 window(m_forms.prompts(), m_forms.appFolder(), m_forms.progress(), this);
+    window.exec();
 }
 
 void frmMain::mnuAbout_Click()

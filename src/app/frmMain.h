@@ -1,6 +1,7 @@
 #pragma once
 // The main window. Its controls hold the encode settings; the handlers of
 // each subsystem live in that subsystem's folder (frmMain_*.cpp).
+#include "encode/encoderequest.h"
 #include "encode/videotag.h"
 
 #include <QMainWindow>
@@ -97,7 +98,7 @@ public:
     QAction *mnuSupport = nullptr;
     QAction *mnuAbout = nullptr;
 
-    // --- Start-up and closing (app/frmMain.cpp) ---
+    // --- Start-up and closing (frmMain.cpp) ---
     void cmdClose_Click();
     void mnuExit_Click();
     void LoadVideoWindowSizes();
@@ -108,7 +109,7 @@ public:
     void lblLink_Click();
     void imgFBLike_Click();
 
-    // --- Source and output selection (app/frmMain_selection.cpp) ---
+    // --- Source and output selection (frmMain_selection.cpp) ---
     void cmdInput_Click();
     void SetOutputFileNames();
     void cmdOutDir_Click();
@@ -122,18 +123,22 @@ public:
     void txtFrameSecond_KeyPress(int &keyAscii);
     QStringList strSourceNameParts;
 
-    // --- Watermark reactions (watermark/frmMain_watermark.cpp) ---
+    // --- Watermark reactions (frmMain_watermark.cpp) ---
     void chkWatermark_Click();
     void cmdWMOptions_Click();
+    // The watermark dialog saved its options: the box is ticked.
+    void watermarkSaved();
 
-    // --- Encoding (encode/frmMain_encode.cpp) ---
+    // --- Encoding (frmMain_encode.cpp) ---
     void cmdEncode_Click();
+    // The request as the controls hold it now.
+    encode::Request encodeRequest();
     // The videos the last request made, for the HTML5 video tag
-    // (encode/frmMain_videotag.cpp).
+    // (frmMain_videotag.cpp).
     videotag::Made lastMade;
     void mnuCopyVideoTag_Click();
 
-    // --- Profiles and list editors (settings/frmMain_settings.cpp) ---
+    // --- Profiles and list editors (frmMain_settings.cpp) ---
     void mnuSaveProfile_Click();
     void mnuLoadProfile_Click();
     void LoadProfile(const QString &path);
@@ -146,7 +151,7 @@ public:
     // True while LoadProfile applies the lines of a profile.
     bool m_applyingProfile = false;
 
-    // --- Tools (mp4fix/frmMain_mp4fix.cpp) ---
+    // --- Tools (frmMain_mp4fix.cpp) ---
     void mnuMakeMp4Streamable_Click();
 
     // Shows the failure report and ends the program (start-up and list loads).

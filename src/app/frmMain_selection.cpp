@@ -1,12 +1,14 @@
 // Step 1 of the main window (source, output folder, output names) and the
-// small reactions of step 2: the window-size list and the time-field keys.
+// small reactions of step 2: the window-size list, the watermark box and its
+// options button, and the time-field keys.
 #include "app/frmMain.h"
 
-#include "app/prompts.h"
-#include "app/runtimeerror.h"
-#include "app/selection.h"
-#include "app/ui_controls.h"
+#include "common/prompts.h"
+#include "common/errors.h"
+#include "encode/outputnames.h"
+#include "ui/ui_controls.h"
 #include "app/ui_forms.h"
+#include "watermark/frmWatermarkOptions.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -34,16 +36,16 @@ void frmMain::setSource(const QString &path)
 
         // An unlocked output folder follows each new source; a locked one is
         // only filled when it is still empty.
-        const QString folder = selection::folderPart(path);
+        const QString folder = outputnames::folderPart(path);
         if (ui::checkValue(chkLockLocation) == 1) {
             if (lblOutDir->caption().isEmpty())
                 lblOutDir->setCaption(folder);
         } else {
             lblOutDir->setCaption(folder);
         }
-        lblOutDir->setCaption(selection::withTrailingSlash(lblOutDir->caption()));
+        lblOutDir->setCaption(outputnames::withTrailingSlash(lblOutDir->caption()));
 
-        strSourceNameParts = selection::nameParts(selection::fileTitle(path));
+        strSourceNameParts = outputnames::nameParts(outputnames::fileTitle(path));
         SetOutputFileNames();
     } catch (const RuntimeError &e) {
         showGeneralError(prompts, e);
@@ -54,7 +56,7 @@ void frmMain::SetOutputFileNames()
 {
     const QString source = lblInput->caption();
     if (!source.isEmpty()) {
-        const QString base = selection::baseName(strSourceNameParts);
+        const QString base = outputnames::baseName(strSourceNameParts);
         txtOutFileFLV->setText(base + QStringLiteral(".flv"));
         txtOutFileMp4->setText(base + QStringLiteral(".mp4"));
         txtOutFileWebm->setText(base + QStringLiteral(".webm"));
@@ -62,7 +64,7 @@ void frmMain::SetOutputFileNames()
     // An output that would be the source file itself gets "conv_" in front.
     const QString folder = lblOutDir->caption();
     for (QLineEdit *box : {txtOutFileFLV, txtOutFileMp4, txtOutFileWebm})
-        box->setText(selection::outputName(folder, box->text(), source));
+        box->setText(outputnames::outputName(folder, box->text(), source));
 }
 
 void frmMain::cmdOutDir_Click()
@@ -82,7 +84,7 @@ void frmMain::setOutputFolder(const QString &folder)
         if (!folder.isEmpty())
             lblOutDir->setCaption(folder);
         if (!lblOutDir->caption().isEmpty())
-            lblOutDir->setCaption(selection::withTrailingSlash(lblOutDir->caption()));
+            lblOutDir->setCaption(outputnames::withTrailingSlash(lblOutDir->caption()));
     } catch (const RuntimeError &e) {
         showGeneralError(prompts, e);
     }
@@ -91,6 +93,30 @@ void frmMain::setOutputFolder(const QString &folder)
 void frmMain::cmbVideoWindow_Click()
 {
     optVideoWindowResize->setChecked(true);
+}
+
+// Checking or clearing the box opens the dialog while no watermark has been
+// saved yet, so a ticked box always comes with a filter text to use. While
+// a profile is applied no window opens half-way: the filter text is built
+// from the profile's settings once its last line is in.
+void frmMain::chkWatermark_Click()
+{
+    if (m_applyingProfile)
+        return;
+    frmWatermarkOptions &options = m_forms.watermarkOptions();
+    if (options.txtWMString->text().isEmpty())
+        options.showModal();
+}
+
+void frmMain::cmdWMOptions_Click()
+{
+    m_forms.watermarkOptions().showModal();
+}
+
+void frmMain::watermarkSaved()
+{
+    if (ui::checkValue(chkWatermark) == 0)
+        ui::setCheckValue(chkWatermark, 1);
 }
 
 namespace {

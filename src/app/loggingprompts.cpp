@@ -1,7 +1,5 @@
 #include "app/loggingprompts.h"
 
-#include "app/mdlMain.h"
-
 #include <QFile>
 
 LoggingPrompts::LoggingPrompts(const QString &logPath, int questionAnswer)
@@ -24,8 +22,8 @@ int LoggingPrompts::message(MsgIcon icon, const QString &title, const QString &t
     static const char *names[] = {"critical", "question", "information", "exclamation"};
     log(QStringLiteral("message"), QLatin1String(names[int(icon)]), title, text);
     if (buttons == MsgButtons::YesNo)
-        return m_answer == mdlMain::vbYes ? mdlMain::vbYes : mdlMain::vbNo;
-    return mdlMain::vbOK;
+        return m_answer == vbYes ? vbYes : vbNo;
+    return vbOK;
 }
 
 std::optional<QString> LoggingPrompts::openFile(const QString &title, const QString &filter, bool)

@@ -5,7 +5,7 @@
 // that scripts (and our tests of the real binary) can run it unattended.
 // Questions get the answer named by VIDLARK_PROMPT_ANSWER ("6" Yes, "7" No,
 // the default); file and folder dialogs are cancelled.
-#include "app/prompts.h"
+#include "common/prompts.h"
 
 class LoggingPrompts : public IPrompts
 {

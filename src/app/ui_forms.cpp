@@ -13,18 +13,17 @@ static void initResources()
     Q_INIT_RESOURCE(vidlark);
 }
 
-Forms::Forms(IPrompts &prompts, const QString &appFolder)
-    : m_prompts(prompts), m_appFolder(appFolder)
+Forms::Forms(IPrompts &prompts, const QString &appFolder) : m_prompts(prompts), m_appFolder(appFolder)
 {
     while (m_appFolder.size() > 1 && m_appFolder.endsWith(QLatin1Char('/')))
         m_appFolder.chop(1);
+    m_progress = std::make_unique<ProgressWindowRunner>(m_prompts, m_appFolder);
     initResources();
     endProgram = [] { QCoreApplication::exit(0); };
 }
 
 Forms::~Forms()
 {
-    delete m_progress.data();
     delete m_watermark.data();
 }
 
@@ -38,31 +37,20 @@ void Forms::setMain(frmMain *window)
     m_main = window;
 }
 
-frmProgress &Forms::progress()
-{
-    if (!m_progress)
-        m_progress = new frmProgress(*this);
-    return *m_progress;
-}
-
-void Forms::unloadProgress()
-{
-    if (m_progress) {
-        m_progress->hide();
-        m_progress->deleteLater();
-        m_progress = nullptr;
-    }
-}
-
-mdlDOSPipe::RunResult Forms::showProgressModal()
-{
-    return progress().showModal();
-}
-
 frmWatermarkOptions &Forms::watermarkOptions()
 {
-    if (!m_watermark)
-        m_watermark = new frmWatermarkOptions(*this);
+    if (!m_watermark) {
+        auto *dialog = new frmWatermarkOptions(m_prompts, m_appFolder, m_main);
+        m_watermark = dialog;
+        QObject::connect(dialog, &frmWatermarkOptions::saved, dialog, [this] {
+            if (m_main)
+                m_main->watermarkSaved();
+        });
+        QObject::connect(dialog, &frmWatermarkOptions::dropped, dialog, [this, dialog] {
+            if (m_watermark == dialog)
+                m_watermark = nullptr;
+        });
+    }
     return *m_watermark;
 }
 

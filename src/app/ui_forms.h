@@ -1,19 +1,18 @@
 #pragma once
 // The program's windows and what they share. Every window but the main one
-// exists once and is created on first reference; windows get this object
-// through their constructors, so tests build them with scripted prompts and
-// an application folder of their own.
-#include "process/mdlDOSPipe.h"
-
+// exists once and is created on first reference; the windows get what they
+// need through their constructors, so tests build them with scripted
+// prompts and an application folder of their own.
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class IPrompts;
 class frmMain;
-class frmProgress;
 class frmWatermarkOptions;
+class ProgressWindowRunner;
 
 class Forms
 {
@@ -30,15 +29,9 @@ public:
     frmMain *main() const;
     void setMain(frmMain *window);
 
-    // The progress window: created on first reference, kept between runs,
-    // dropped by a confirmed cancel (unloadProgress).
-    frmProgress &progress();
-    bool progressLoaded() const { return !m_progress.isNull(); }
-    void unloadProgress();
-    // Shows the progress window modally for the command in
-    // mdlMain::strCommandLine and returns when it is no longer shown, with
-    // how the run ended.
-    mdlDOSPipe::RunResult showProgressModal();
+    // The progress window, through which every tool runs: created on first
+    // run, kept between runs, dropped by a confirmed cancel.
+    ProgressWindowRunner &progress() { return *m_progress; }
 
     // The watermark dialog: created (and loaded, not shown) on first
     // reference; its close box drops it.
@@ -59,6 +52,6 @@ private:
     IPrompts &m_prompts;
     QString m_appFolder;
     QPointer<frmMain> m_main;
-    QPointer<frmProgress> m_progress;
+    std::unique_ptr<ProgressWindowRunner> m_progress;
     QPointer<frmWatermarkOptions> m_watermark;
 };

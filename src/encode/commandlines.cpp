@@ -1,9 +1,9 @@
 #include "encode/commandlines.h"
 
-#include "app/mdlMain.h"
-#include "app/runtimeerror.h"
-#include "app/textfiles.h"
-#include "process/cmdline.h"
+#include "common/appfolder.h"
+#include "common/cmdline.h"
+#include "common/errors.h"
+#include "common/textfiles.h"
 
 #include <QStringList>
 
@@ -13,9 +13,19 @@ namespace {
 
 const QString ffmpeg = QStringLiteral("engine/ffmpeg");
 
-QString ffmpegHead(const EncodeValues &v)
+QString quoted(const QString &path)
 {
-    return toolPath(v.appFolderShort, ffmpeg) + QStringLiteral("  -y -i  ") + quotedPath(v.sourcePath);
+    return cmdline::quoteArgument(path);
+}
+
+QString tool(const Request &r, const QString &relative)
+{
+    return appfolder::toolPath(appfolder::GetShortPath(r.appFolder), relative);
+}
+
+QString ffmpegHead(const Request &r)
+{
+    return tool(r, ffmpeg) + QStringLiteral("  -y -i  ") + quoted(r.source);
 }
 
 // " -minrate 500k -maxrate 500k -bufsize 500k": one bitrate for all three.
@@ -25,115 +35,89 @@ QString rateLimits(const OptionPieces &p)
         + QStringLiteral(" -bufsize ") + p.videoBitrateText;
 }
 
+// The option file's lines, then the watermark filter text when watermarking.
+QString extraOptions(const Request &r, const char *optionFile)
+{
+    QString options;
+    for (const QString &line : textfiles::readLines(appfolder::joinPath(r.appFolder, QLatin1String(optionFile))))
+        options += QLatin1Char(' ') + line;
+    if (r.watermarking())
+        options += r.watermarkFilter;
+    return options;
+}
+
 } // namespace
 
-OptionPieces optionPieces(const EncodeValues &v)
+OptionPieces optionPieces(const Request &r)
 {
     OptionPieces p;
-    if (!v.originalWindowSize) {
+    if (!r.originalWindowSize) {
         // The first word of the entry ("640x480" of "640x480 4:3 VGA"); an
         // entry starting with a blank has an empty first word.
-        if (v.windowSize.isEmpty())
+        if (r.windowSize.isEmpty())
             throw RuntimeError(rt::InvalidProcedureCall);
-        p.sizeOption = QStringLiteral(" -s ") + v.windowSize.section(QLatin1Char(' '), 0, 0);
+        p.sizeOption = QStringLiteral(" -s ") + r.windowSize.section(QLatin1Char(' '), 0, 0);
     }
-    p.videoBitrateText = v.videoBitrate + QLatin1Char('k');
-    if (v.frameRate != QLatin1String("Auto"))
-        p.frameRateOption = QStringLiteral(" -r ") + v.frameRate;
-    p.audioBitrateOption = QStringLiteral(" -ab ") + v.audioBitrate + QLatin1Char('k');
-    p.sampleRateOption = QStringLiteral(" -ar ") + v.sampleRate;
+    p.videoBitrateText = r.videoBitrate + QLatin1Char('k');
+    if (r.frameRate != QLatin1String("Auto"))
+        p.frameRateOption = QStringLiteral(" -r ") + r.frameRate;
+    p.audioBitrateOption = QStringLiteral(" -ab ") + r.audioBitrate + QLatin1Char('k');
+    p.sampleRateOption = QStringLiteral(" -ar ") + r.sampleRate;
     p.channelOption = QStringLiteral(" -ac 2 ");
     return p;
 }
 
-QString optionFilePath(const QString &appFolder, OptionFile file)
-{
-    return mdlMain::joinPath(appFolder, file == OptionFile::Flv ? QStringLiteral("config/configx264v1.txt")
-                                                                : QStringLiteral("config/configx264v2.txt"));
-}
+QString flvOutputPath(const Request &r) { return r.outDir + r.flvName; }
+QString mp4OutputPath(const Request &r) { return r.outDir + r.mp4Name; }
+QString webmOutputPath(const Request &r) { return r.outDir + r.webmName; }
+QString mp4TempPath(const Request &r) { return mp4OutputPath(r) + QStringLiteral(".temp"); }
 
-QString readOptionFile(const QString &path)
+QString stillImagePath(const Request &r)
 {
-    QString options;
-    const QStringList lines = textfiles::readLines(path);
-    for (const QString &line : lines) {
-        mdlMain::strLineIn = line;
-        options += QLatin1Char(' ') + line;
-    }
-    return options;
-}
-
-QString extraOptions(const EncodeValues &v, OptionFile file)
-{
-    QString options = readOptionFile(optionFilePath(v.appFolder, file));
-    if (v.watermark)
-        options += v.watermarkFilter;
-    return options;
-}
-
-QString toolPath(const QString &appFolderShort, const QString &relativeTool)
-{
-    const QString folder = appFolderShort.isEmpty() ? QString() : cmdline::quoteIfNeeded(appFolderShort);
-    return folder + QLatin1Char('/') + relativeTool;
-}
-
-QString quotedPath(const QString &path)
-{
-    return cmdline::quoteArgument(path);
-}
-
-QString flvOutputPath(const EncodeValues &v) { return v.outputFolder + v.flvName; }
-QString mp4OutputPath(const EncodeValues &v) { return v.outputFolder + v.mp4Name; }
-QString webmOutputPath(const EncodeValues &v) { return v.outputFolder + v.webmName; }
-QString mp4TempPath(const EncodeValues &v) { return mp4OutputPath(v) + QStringLiteral(".temp"); }
-
-QString stillImagePath(const EncodeValues &v)
-{
-    if (v.flvName.size() < 4)
+    if (r.flvName.size() < 4)
         throw RuntimeError(rt::InvalidProcedureCall);
-    return v.outputFolder + v.flvName.left(v.flvName.size() - 4) + QStringLiteral(".jpg");
+    return r.outDir + r.flvName.left(r.flvName.size() - 4) + QStringLiteral(".jpg");
 }
 
-QString flvCommand(const EncodeValues &v, const OptionPieces &p, const QString &extra)
+QString flvCommand(const Request &r, const OptionPieces &p)
 {
-    return ffmpegHead(v) + QStringLiteral(" -f flv -acodec aac -strict experimental") + p.audioBitrateOption
+    return ffmpegHead(r) + QStringLiteral(" -f flv -acodec aac -strict experimental") + p.audioBitrateOption
         + p.sampleRateOption + p.channelOption + QStringLiteral(" -vcodec libx264 -b:v ") + p.videoBitrateText
         + p.sizeOption + p.frameRateOption + rateLimits(p)
         + QStringLiteral(" -coder 1 -flags +loop -cmp +chroma -partitions +parti4x4+parti8x8+partp8x8+partb8x8 ")
-        + extra + QLatin1Char(' ') + quotedPath(flvOutputPath(v));
+        + extraOptions(r, "config/configx264v1.txt") + QLatin1Char(' ') + quoted(flvOutputPath(r));
 }
 
-QString mp4Command(const EncodeValues &v, const OptionPieces &p, const QString &extra)
+QString mp4Command(const Request &r, const OptionPieces &p)
 {
-    return ffmpegHead(v) + QStringLiteral(" -f mp4 -acodec aac -strict experimental -ar ") + v.sampleRate
-        + QStringLiteral(" -ab ") + v.audioBitrate + QStringLiteral("k ") + p.channelOption
+    return ffmpegHead(r) + QStringLiteral(" -f mp4 -acodec aac -strict experimental -ar ") + r.sampleRate
+        + QStringLiteral(" -ab ") + r.audioBitrate + QStringLiteral("k ") + p.channelOption
         + QStringLiteral(" -vcodec libx264 -b:v ") + p.videoBitrateText + p.sizeOption + p.frameRateOption
         + rateLimits(p)
-        + QStringLiteral(" -coder 0 -flags +loop+mv4 -cmp 256 -partitions +parti4x4+partp8x8+partb8x8 ") + extra
-        + QLatin1Char(' ') + quotedPath(mp4OutputPath(v));
+        + QStringLiteral(" -coder 0 -flags +loop+mv4 -cmp 256 -partitions +parti4x4+partp8x8+partb8x8 ")
+        + extraOptions(r, "config/configx264v2.txt") + QLatin1Char(' ') + quoted(mp4OutputPath(r));
 }
 
-QString faststartCommand(const EncodeValues &v)
+QString faststartCommand(const Request &r)
 {
-    return toolPath(v.appFolderShort, QStringLiteral("ma")) + QLatin1Char(' ') + quotedPath(mp4TempPath(v))
-        + QLatin1Char(' ') + quotedPath(mp4OutputPath(v));
+    return tool(r, QStringLiteral("ma")) + QLatin1Char(' ') + quoted(mp4TempPath(r)) + QLatin1Char(' ')
+        + quoted(mp4OutputPath(r));
 }
 
-QString webmCommand(const EncodeValues &v, const OptionPieces &p)
+QString webmCommand(const Request &r, const OptionPieces &p)
 {
     // No frame rate here, whatever the list holds.
-    return ffmpegHead(v) + QStringLiteral("  -f webm -acodec libvorbis ") + p.channelOption + p.audioBitrateOption
+    return ffmpegHead(r) + QStringLiteral("  -f webm -acodec libvorbis ") + p.channelOption + p.audioBitrateOption
         + p.sampleRateOption + QStringLiteral(" -vcodec libvpx -b:v ") + p.videoBitrateText + p.sizeOption
         + QStringLiteral(" -quality good -cpu-used 0 -qmin 10 -qmax 42") + rateLimits(p)
-        + (v.watermark ? v.watermarkFilter : QString()) + QLatin1Char(' ') + quotedPath(webmOutputPath(v));
+        + (r.watermarking() ? r.watermarkFilter : QString()) + QLatin1Char(' ') + quoted(webmOutputPath(r));
 }
 
-QString stillImageCommand(const EncodeValues &v, const OptionPieces &p)
+QString stillImageCommand(const Request &r, const OptionPieces &p)
 {
     // The time goes in as typed: minute 5 and second 7 give 00:5:7.000.
-    return toolPath(v.appFolderShort, ffmpeg) + QStringLiteral(" -i ") + quotedPath(v.sourcePath) + p.sizeOption
-        + QStringLiteral(" -ss 00:") + v.frameMinute + QLatin1Char(':') + v.frameSecond
-        + QStringLiteral(".000 -vframes 1 ") + quotedPath(stillImagePath(v));
+    return tool(r, ffmpeg) + QStringLiteral(" -i ") + quoted(r.source) + p.sizeOption + QStringLiteral(" -ss 00:")
+        + r.minute + QLatin1Char(':') + r.second + QStringLiteral(".000 -vframes 1 ") + quoted(stillImagePath(r));
 }
 
 } // namespace commandlines

@@ -1,13 +1,12 @@
 #include "mp4fix/fixmp4.h"
 
-#include "app/mdlMain.h"
-#include "app/runtimeerror.h"
-#include "encode/commandlines.h"
+#include "common/appfolder.h"
+#include "common/cmdline.h"
+#include "common/errors.h"
+#include "common/files.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <sys/stat.h>
 
 namespace mp4fix {
 
@@ -24,44 +23,36 @@ FixNames deriveNames(const QString &source)
 
 QString faststartCommand(const QString &appFolder, const FixNames &names)
 {
-    return commandlines::toolPath(mdlMain::GetShortPath(appFolder), QStringLiteral("ma")) + QLatin1Char(' ')
-        + commandlines::quotedPath(names.work) + QLatin1Char(' ') + commandlines::quotedPath(names.fixed);
+    return appfolder::toolPath(appfolder::GetShortPath(appFolder), QStringLiteral("ma")) + QLatin1Char(' ')
+        + cmdline::quoteArgument(names.work) + QLatin1Char(' ') + cmdline::quoteArgument(names.fixed);
 }
 
-namespace {
-
-// Whether the two names lead to one and the same file.
-bool sameFile(const QString &a, const QString &b)
-{
-    struct stat sa{}, sb{};
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
-        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-} // namespace
-
-QString removeUnsafeFixedFile(const FixNames &names)
+void removeUnsafeFixedFile(const FixNames &names)
 {
     const QFileInfo fixed(names.fixed);
     // A link is removed whether it leads anywhere or not; QFileInfo::exists
     // follows it and says false for a dangling one.
     const bool link = fixed.isSymLink();
-    if (!link && !(fixed.isFile() && sameFile(names.fixed, names.source)))
-        return QString();
+    if (!link && !(fixed.isFile() && files::sameFile(names.fixed, names.source)))
+        return;
     if (!QFile::remove(names.fixed))
-        return link ? QStringLiteral("a link in its place cannot be removed")
-                    : QStringLiteral("it is another name of the source file and cannot be removed");
-    return QString();
+        throw Refusal(QStringLiteral("Mp4 COULD NOT BE WRITTEN TO ") + names.fixed + QStringLiteral(" (")
+                      + (link ? QStringLiteral("a link in its place cannot be removed")
+                              : QStringLiteral("it is another name of the source file and cannot be removed"))
+                      + QStringLiteral(")."));
 }
 
-QString copyToWorkFile(const FixNames &names)
+namespace {
+
+// Why the copy failed, or nothing.
+QString copyFile(const FixNames &names)
 {
     const QFileInfo source(names.source);
     if (!source.exists())
         return QStringLiteral("the file is gone");
     if (!source.isFile())
         return QStringLiteral("it is not a file");
-    QFileInfo work(names.work);
+    const QFileInfo work(names.work);
     if (work.exists() || work.isSymLink()) {
         if (work.isDir() && !work.isSymLink())
             return QStringLiteral("a folder has the name of the working copy");
@@ -74,36 +65,33 @@ QString copyToWorkFile(const FixNames &names)
     QFile out(names.work);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return out.errorString();
-    QByteArray buffer;
-    while (!in.atEnd()) {
-        buffer = in.read(1 << 20);
+    // From here on a failure leaves no half copy behind.
+    QString why;
+    while (why.isEmpty() && !in.atEnd()) {
+        const QByteArray buffer = in.read(1 << 20);
         if (buffer.isEmpty() && in.error() != QFileDevice::NoError)
-            break;
-        if (out.write(buffer) != buffer.size()) {
-            const QString why = out.errorString();
-            out.close();
-            QFile::remove(names.work);
-            return why;
-        }
+            why = in.errorString();
+        else if (out.write(buffer) != buffer.size())
+            why = out.errorString();
     }
-    if (in.error() != QFileDevice::NoError) {
-        const QString why = in.errorString();
-        out.close();
-        QFile::remove(names.work);
-        return why;
-    }
-    if (!out.flush()) {
-        const QString why = out.errorString();
-        out.close();
-        QFile::remove(names.work);
-        return why;
-    }
+    if (why.isEmpty() && !out.flush())
+        why = out.errorString();
     out.close();
-    if (out.error() != QFileDevice::NoError) {
+    if (why.isEmpty() && out.error() != QFileDevice::NoError)
+        why = out.errorString();
+    if (!why.isEmpty())
         QFile::remove(names.work);
-        return out.errorString();
-    }
-    return QString();
+    return why;
+}
+
+} // namespace
+
+void copyToWorkFile(const FixNames &names)
+{
+    const QString why = copyFile(names);
+    if (!why.isEmpty())
+        throw Refusal(QStringLiteral("Mp4 COULD NOT BE COPIED TO ") + names.work + QStringLiteral(" (") + why
+                      + QStringLiteral(")."));
 }
 
 } // namespace mp4fix

@@ -22,12 +22,13 @@ QString faststartCommand(const QString &appFolder, const FixNames &names);
 // Makes F safe for the tool to write: a symbolic link in its place (to S or
 // any other file) or another name of S itself (a hard link) is removed, since
 // the tool would write through it and destroy what it leads to. A plain F
-// left from an earlier run stays. Returns an empty text on success,
-// otherwise why F could not be removed; the tool must not run then.
-QString removeUnsafeFixedFile(const FixNames &names);
+// left from an earlier run stays. Throws a Refusal ("Mp4 COULD NOT BE
+// WRITTEN TO F (why).") when F cannot be removed; the tool must not run then.
+void removeUnsafeFixedFile(const FixNames &names);
 
-// Copies S to W, replacing a W left from an earlier run. Returns an empty
-// text on success, otherwise why it failed; a failed copy leaves no W.
-QString copyToWorkFile(const FixNames &names);
+// Copies S to W, replacing a W left from an earlier run. Throws a Refusal
+// ("Mp4 COULD NOT BE COPIED TO W (why).") when that fails; a failed copy
+// leaves no W.
+void copyToWorkFile(const FixNames &names);
 
 } // namespace mp4fix

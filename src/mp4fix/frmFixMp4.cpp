@@ -1,18 +1,15 @@
 #include "mp4fix/frmFixMp4.h"
 
-#include "app/mdlMain.h"
-#include "app/prompts.h"
-#include "app/runtimeerror.h"
-#include "app/ui_controls.h"
-#include "app/ui_forms.h"
+#include "common/errors.h"
+#include "common/prompts.h"
 #include "mp4fix/fixmp4.h"
+#include "process/toolrunner.h"
+#include "ui/ui_controls.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QMimeData>
-#include <QUrl>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,7 +18,8 @@
 #include <QScopeGuard>
 #include <QVBoxLayout>
 
-frmFixMp4::frmFixMp4(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(forms)
+frmFixMp4::frmFixMp4(IPrompts &prompts, const QString &appFolder, IToolRunner &runner, QWidget *parent)
+    : QDialog(parent), m_prompts(prompts), m_appFolder(appFolder), m_runner(runner)
 {
     setObjectName(QStringLiteral("frmFixMp4"));
     setWindowTitle(QStringLiteral("Make Mp4 Streamable"));
@@ -59,18 +57,15 @@ frmFixMp4::frmFixMp4(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(f
 
 void frmFixMp4::dragEnterEvent(QDragEnterEvent *event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile() && !QFileInfo(urls.first().toLocalFile()).isDir())
+    const QString path = ui::droppedPath(event->mimeData());
+    if (!path.isEmpty() && !QFileInfo(path).isDir())
         event->acceptProposedAction();
 }
 
 void frmFixMp4::dropEvent(QDropEvent *event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile())
-        return;
-    const QString path = urls.first().toLocalFile();
-    if (QFileInfo(path).isDir())
+    const QString path = ui::droppedPath(event->mimeData());
+    if (path.isEmpty() || QFileInfo(path).isDir())
         return;
     event->acceptProposedAction();
     lblMp4Path->setCaption(path);
@@ -78,7 +73,7 @@ void frmFixMp4::dropEvent(QDropEvent *event)
 
 void frmFixMp4::cmdInput_Click()
 {
-    const std::optional<QString> chosen = m_forms.prompts().openFile(
+    const std::optional<QString> chosen = m_prompts.openFile(
         QStringLiteral("Select Mp4 File"), QStringLiteral("Mp4 Video File|*.mp4;.m4v;f4v"), false);
     if (chosen && !chosen->isEmpty())
         lblMp4Path->setCaption(*chosen);
@@ -86,7 +81,6 @@ void frmFixMp4::cmdInput_Click()
 
 void frmFixMp4::cmdMakeStreamable_Click()
 {
-    IPrompts &prompts = m_forms.prompts();
     if (lblMp4Path->caption().isEmpty()) {
         cmdInput_Click();
         return;
@@ -94,53 +88,40 @@ void frmFixMp4::cmdMakeStreamable_Click()
     mp4fix::FixNames names;
     try {
         names = mp4fix::deriveNames(lblMp4Path->caption());
-    } catch (const RuntimeError &e) {
-        showGeneralError(prompts, e);
-        return;
-    }
-
-    // The tool writes F: whatever a link there leads to would be destroyed.
-    const QString unsafe = mp4fix::removeUnsafeFixedFile(names);
-    if (!unsafe.isEmpty()) {
-        prompts.error(QStringLiteral("Mp4 COULD NOT BE WRITTEN TO ") + names.fixed + QStringLiteral(" (") + unsafe
-                      + QStringLiteral(")."));
-        return;
-    }
-
-    // The tool never runs without its working copy; the source is only read.
-    QString why;
-    {
+        // The tool writes F: whatever a link there leads to would be
+        // destroyed. It never runs without its working copy; the source is
+        // only read.
+        mp4fix::removeUnsafeFixedFile(names);
         // A large file takes a while to copy.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        why = copySourceToWork(names);
-    }
-    if (!why.isEmpty()) {
-        prompts.error(QStringLiteral("Mp4 COULD NOT BE COPIED TO ") + names.work + QStringLiteral(" (") + why
-                      + QStringLiteral(")."));
+        copySourceToWork(names);
+    } catch (const RuntimeError &e) {
+        showGeneralError(m_prompts, e);
+        return;
+    } catch (const Refusal &refusal) {
+        showRefusal(m_prompts, refusal);
         return;
     }
 
-    txtApp->clear();
-    txtApp->setText(mp4fix::faststartCommand(m_forms.appFolder(), names));
-    mdlMain::strCommandLine = txtApp->text();
-    m_forms.showProgressModal();
+    txtApp->setText(mp4fix::faststartCommand(m_appFolder, names));
+    m_runner.run(ToolRun{txtApp->text(), ToolRun::Tool, QString(), QString()});
     txtApp->clear();
 
     if (QFileInfo::exists(names.work) && !QFile::remove(names.work))
-        prompts.error(QStringLiteral("Mp4 WORKING COPY COULD NOT BE DELETED: ") + names.work);
+        m_prompts.error(QStringLiteral("Mp4 WORKING COPY COULD NOT BE DELETED: ") + names.work);
 
     if (QFileInfo(names.fixed).isFile()) {
-        prompts.notice(QStringLiteral("Mp4 MADE STREAMABLE BY FIXING MOOV ATOM."), QStringLiteral(" Message"));
-        prompts.showInFileManager(names.source);
+        m_prompts.notice(QStringLiteral("Mp4 MADE STREAMABLE BY FIXING MOOV ATOM."), QStringLiteral(" Message"));
+        m_prompts.showInFileManager(names.source);
     } else {
-        prompts.notice(QStringLiteral("Mp4 IS ALREADY STREAMABLE."), QStringLiteral(" Message"));
+        m_prompts.notice(QStringLiteral("Mp4 IS ALREADY STREAMABLE."), QStringLiteral(" Message"));
     }
 }
 
-QString frmFixMp4::copySourceToWork(const mp4fix::FixNames &names)
+void frmFixMp4::copySourceToWork(const mp4fix::FixNames &names)
 {
-    return mp4fix::copyToWorkFile(names);
+    mp4fix::copyToWorkFile(names);
 }
 
 void frmFixMp4::cmdExit_Click()

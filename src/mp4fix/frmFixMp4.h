@@ -7,7 +7,8 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class CaptionLabel;
-class Forms;
+class IPrompts;
+class IToolRunner;
 namespace mp4fix {
 struct FixNames;
 }
@@ -16,7 +17,9 @@ class frmFixMp4 : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmFixMp4(Forms &forms, QWidget *parent = nullptr);
+    // The faststart tool of appFolder runs through `runner` (the progress
+    // window in the program).
+    frmFixMp4(IPrompts &prompts, const QString &appFolder, IToolRunner &runner, QWidget *parent = nullptr);
 
     QGroupBox *Frame1 = nullptr;
     QPushButton *cmdInput = nullptr;
@@ -33,10 +36,11 @@ protected:
     // A file dropped on the window becomes the file to fix.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    // Copies S to W under the wait cursor; an empty text on success,
-    // otherwise why not. Tests look in here to see the cursor.
-    virtual QString copySourceToWork(const mp4fix::FixNames &names);
+    // Copies S to W (mp4fix::copyToWorkFile); runs under the wait cursor.
+    virtual void copySourceToWork(const mp4fix::FixNames &names);
 
 private:
-    Forms &m_forms;
+    IPrompts &m_prompts;
+    QString m_appFolder;
+    IToolRunner &m_runner;
 };

@@ -1,12 +1,9 @@
 #include "process/frmProgress.h"
 
-#include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/prompts.h"
-#include "app/ui_controls.h"
-#include "app/ui_forms.h"
-#include "process/mdlDOSPipe.h"
+#include "common/mdlMain.h"
+#include "common/prompts.h"
 #include "process/mdlKillProcess.h"
+#include "ui/ui_controls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,7 +12,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -98,7 +94,8 @@ CaptionLabel *pathLabel(QWidget *parent, const char *name, const QString &captio
 
 } // namespace
 
-frmProgress::frmProgress(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(forms)
+frmProgress::frmProgress(IPrompts &prompts, const QString &appFolder, QWidget *parent)
+    : QDialog(parent), m_prompts(prompts), m_appFolder(appFolder)
 {
     setObjectName(QStringLiteral("frmProgress"));
     // No title text, and a frame without a close box or any other button.
@@ -168,6 +165,12 @@ frmProgress::frmProgress(Forms &forms, QWidget *parent) : QDialog(parent), m_for
 
 frmProgress::~frmProgress() = default;
 
+void frmProgress::setRunCaptions(const QString &source, const QString &output)
+{
+    m_source = source;
+    m_output = output;
+}
+
 mdlDOSPipe::RunResult frmProgress::showModal()
 {
     if (m_running)
@@ -188,11 +191,9 @@ void frmProgress::Form_Activate()
     const int kind = intEncodeKind;
     blnCancelled = false;
 
-    frmMain *main = m_forms.main();
-    if (kind >= 1 && kind <= 3 && main) {
-        const QLineEdit *name = kind == 1 ? main->txtOutFileFLV : kind == 2 ? main->txtOutFileMp4 : main->txtOutFileWebm;
-        lblEncodingFrom->setCaption(QStringLiteral(" Encoding ") + main->lblInput->caption());
-        lblEncodingTo->setCaption(QStringLiteral(" To ") + main->lblOutDir->caption() + name->text());
+    if (kind >= 1 && kind <= 3) {
+        lblEncodingFrom->setCaption(QStringLiteral(" Encoding ") + m_source);
+        lblEncodingTo->setCaption(QStringLiteral(" To ") + m_output);
     }
     ui::describe(lblEncodingFrom, lblEncodingFrom->caption());
     ui::describe(lblEncodingTo, lblEncodingTo->caption());
@@ -202,7 +203,7 @@ void frmProgress::Form_Activate()
     m_running = true;
     startProgress(kind);
     m_lastRun = mdlDOSPipe::ExecuteApp(
-        strCommandLine, m_forms.prompts(), m_forms.appFolder(),
+        strCommandLine, m_prompts, m_appFolder,
         [this](const QString &text, const QByteArray &bytes, const ProgressParser &report) {
             appendOutput(text);
             // The figures as they arrive, before the timer clears the box.
@@ -268,7 +269,7 @@ void frmProgress::Timer1_Timer()
 void frmProgress::cmdCancel_Click()
 {
     using namespace mdlMain;
-    const int answer = m_forms.prompts().question(QStringLiteral("CANCEL ENCODING?"));
+    const int answer = m_prompts.question(QStringLiteral("CANCEL ENCODING?"));
     strMsgAnswer = QString::number(answer);
     if (answer != vbYes)
         return;
@@ -278,12 +279,9 @@ void frmProgress::cmdCancel_Click()
     m_clockTimer->stop();
     if (m_running)
         blockInputUntilRunEnds();
-    if (m_forms.progressLoaded() && &m_forms.progress() == this) {
-        m_forms.unloadProgress();
-    } else {
-        hide();
-        deleteLater();
-    }
+    emit unloaded();
+    hide();
+    deleteLater();
 }
 
 void frmProgress::appendOutput(const QString &text)
@@ -343,4 +341,52 @@ bool frmProgress::event(QEvent *event)
         return true;
     }
     return QDialog::event(event);
+}
+
+ProgressWindowRunner::ProgressWindowRunner(IPrompts &prompts, const QString &appFolder)
+    : m_prompts(prompts), m_appFolder(appFolder)
+{
+}
+
+ProgressWindowRunner::~ProgressWindowRunner()
+{
+    delete m_window.data();
+}
+
+frmProgress &ProgressWindowRunner::window()
+{
+    if (!m_window) {
+        m_window = new frmProgress(m_prompts, m_appFolder);
+        frmProgress *created = m_window;
+        QObject::connect(created, &frmProgress::unloaded, created, [this, created] {
+            if (m_window == created)
+                m_window = nullptr;
+        });
+    }
+    return *m_window;
+}
+
+void ProgressWindowRunner::unload()
+{
+    if (m_window) {
+        m_window->hide();
+        m_window->deleteLater();
+        m_window = nullptr;
+    }
+}
+
+mdlDOSPipe::RunResult ProgressWindowRunner::run(const ToolRun &run)
+{
+    using namespace mdlMain;
+    strCommandLine = run.commandLine;
+    intEncodeKind = run.kind;
+    frmProgress &shown = window();
+    shown.setRunCaptions(run.source, run.output);
+    mdlDOSPipe::RunResult result = shown.showModal();
+    result.cancelled = blnCancelled;
+    // The encoder runs report their cancel at once; the flag is cleared then.
+    if (run.kind != ToolRun::Tool)
+        blnCancelled = false;
+    intEncodeKind = 0;
+    return result;
 }

@@ -1,14 +1,15 @@
 #pragma once
 // The modal window in which every external tool runs: shows the tool's
 // console output live and offers to cancel the run.
-#include "process/mdlDOSPipe.h"
 #include "process/progressparser.h"
+#include "process/toolrunner.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 
 class CaptionLabel;
-class Forms;
+class IPrompts;
 class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
@@ -20,7 +21,8 @@ class frmProgress : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmProgress(Forms &forms, QWidget *parent = nullptr);
+    // The tools run in appFolder.
+    frmProgress(IPrompts &prompts, const QString &appFolder, QWidget *parent = nullptr);
     ~frmProgress() override;
 
     // Shows the window modally and runs the command in
@@ -28,6 +30,9 @@ public:
     // longer shown and the run is over, with how it ended. The caller then
     // reads mdlMain::blnCancelled.
     mdlDOSPipe::RunResult showModal();
+    // The source and output an encoder run (kinds 1 to 3) shows in its
+    // captions.
+    void setRunCaptions(const QString &source, const QString &output);
 
     // --- Controls ---
     QTimer *Timer1 = nullptr;
@@ -54,6 +59,8 @@ public:
 signals:
     // Every piece of tool output as it arrives, after it has been appended.
     void outputReceived(const QByteArray &bytes, const QString &text);
+    // A confirmed cancel unloads the window; its holder lets go of it.
+    void unloaded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -81,11 +88,38 @@ private:
 
     void paintNow();
 
-    Forms &m_forms;
+    IPrompts &m_prompts;
+    QString m_appFolder;
+    QString m_source;
+    QString m_output;
     // Repaints during a run: at most one per display frame.
     QTimer *m_paintTimer = nullptr;
     QElapsedTimer m_lastPaint;
     bool m_running = false;
     bool m_deleteAfterRun = false;
     bool m_lastWasCR = false;
+};
+
+// The progress window as the encode job and the fixer use it: one window,
+// created on first use, kept between runs, dropped by a confirmed cancel.
+// Each run goes through the shared state the window reads
+// (mdlMain::strCommandLine, intEncodeKind) and the cancel flag it sets.
+class ProgressWindowRunner : public IToolRunner
+{
+public:
+    ProgressWindowRunner(IPrompts &prompts, const QString &appFolder);
+    ~ProgressWindowRunner() override;
+    ProgressWindowRunner(const ProgressWindowRunner &) = delete;
+    ProgressWindowRunner &operator=(const ProgressWindowRunner &) = delete;
+
+    frmProgress &window();
+    bool loaded() const { return !m_window.isNull(); }
+    void unload();
+
+    mdlDOSPipe::RunResult run(const ToolRun &run) override;
+
+private:
+    IPrompts &m_prompts;
+    QString m_appFolder;
+    QPointer<frmProgress> m_window;
 };

@@ -1,7 +1,7 @@
 #include "process/mdlDOSPipe.h"
 
-#include "app/prompts.h"
-#include "process/cmdline.h"
+#include "common/prompts.h"
+#include "common/cmdline.h"
 #include "process/mdlKillProcess.h"
 
 #include <QCoreApplication>

@@ -30,6 +30,8 @@ struct RunResult {
     std::optional<int> signal;
     // Neither: not started, or still running when the runner gave up waiting.
     bool statusKnown() const { return exitCode.has_value() || signal.has_value(); }
+    // The user cancelled the run (set by whoever showed it).
+    bool cancelled = false;
     bool succeeded() const { return exitCode == 0; }
     // What the tool said: progress, frames, its last error line.
     ProgressParser report;

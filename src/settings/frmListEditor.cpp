@@ -1,11 +1,10 @@
 #include "settings/frmListEditor.h"
 
-#include "app/mdlMain.h"
-#include "app/prompts.h"
-#include "app/runtimeerror.h"
-#include "app/textfiles.h"
-#include "app/ui_controls.h"
-#include "app/ui_forms.h"
+#include "common/mdlMain.h"
+#include "common/prompts.h"
+#include "common/errors.h"
+#include "common/textfiles.h"
+#include "ui/ui_controls.h"
 #include "settings/listfiles.h"
 
 #include <QGroupBox>
@@ -16,8 +15,9 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-frmListEditor::frmListEditor(Forms &forms, QWidget *parent, const QString &filePath, const QString &windowTitle)
-    : QDialog(parent), m_forms(forms), m_filePath(filePath)
+frmListEditor::frmListEditor(IPrompts &prompts, QWidget *parent, const QString &filePath,
+                             const QString &windowTitle)
+    : QDialog(parent), m_prompts(prompts), m_filePath(filePath)
 {
     setWindowTitle(windowTitle);
     setFont(ui::standardFont());
@@ -71,7 +71,7 @@ void frmListEditor::Form_Load()
         m_textBox->setPlainText(listfiles::editorText(textfiles::readBytes(m_filePath)));
     } catch (const RuntimeError &e) {
         m_textBox->clear();
-        showGeneralError(m_forms.prompts(), e);
+        showGeneralError(m_prompts, e);
     }
 }
 
@@ -88,7 +88,7 @@ QString frmListEditor::editorText() const
 void frmListEditor::cmdSave_Click()
 {
     using namespace mdlMain;
-    IPrompts &prompts = m_forms.prompts();
+    IPrompts &prompts = m_prompts;
     strMsgAnswer = QString::number(prompts.question(QStringLiteral("DO YOU WANT TO SAVE?")));
     if (strMsgAnswer.toInt() != vbYes)
         return;

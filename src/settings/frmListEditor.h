@@ -5,7 +5,7 @@
 // when the editor is created and written back whole on Save.
 #include <QDialog>
 
-class Forms;
+class IPrompts;
 class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
@@ -32,12 +32,12 @@ public:
     QString editorText() const;
 
 protected:
-    frmListEditor(Forms &forms, QWidget *parent, const QString &filePath, const QString &windowTitle);
+    frmListEditor(IPrompts &prompts, QWidget *parent, const QString &filePath, const QString &windowTitle);
     // Lays out the editor's caption label, text box and information label
     // inside the frame; called once by the concrete editor's constructor.
     void placeControls(QLabel *caption, QPlainTextEdit *textBox, QLabel *information);
 
-    Forms &m_forms;
+    IPrompts &m_prompts;
 
 private:
     QString m_filePath;

@@ -1,7 +1,6 @@
 #include "settings/frmVideoBitrates.h"
 
-#include "app/ui_controls.h"
-#include "app/ui_forms.h"
+#include "ui/ui_controls.h"
 #include "settings/listfiles.h"
 
 #include <QGroupBox>
@@ -9,8 +8,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
-frmVideoBitrates::frmVideoBitrates(Forms &forms, QWidget *parent)
-    : frmListEditor(forms, parent, listfiles::bitratesPath(forms.appFolder()), QStringLiteral("Video Bitrates"))
+frmVideoBitrates::frmVideoBitrates(IPrompts &prompts, const QString &appFolder, QWidget *parent)
+    : frmListEditor(prompts, parent, listfiles::bitratesPath(appFolder), QStringLiteral("Video Bitrates"))
 {
     setObjectName(QStringLiteral("frmVideoBitrates"));
     lblVideoBitrates = new QLabel(QStringLiteral("Video Bitrates in Kbps:"), Frame1);

@@ -7,7 +7,7 @@ class frmVideoBitrates : public frmListEditor
 {
     Q_OBJECT
 public:
-    explicit frmVideoBitrates(Forms &forms, QWidget *parent = nullptr);
+    frmVideoBitrates(IPrompts &prompts, const QString &appFolder, QWidget *parent = nullptr);
 
     QLabel *lblVideoBitrates = nullptr;
     QPlainTextEdit *txtVideoBitrates = nullptr;

@@ -1,15 +1,15 @@
 #include "settings/frmVideoWindowSizes.h"
 
-#include "app/ui_controls.h"
-#include "app/ui_forms.h"
+#include "ui/ui_controls.h"
 #include "settings/listfiles.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 
-frmVideoWindowSizes::frmVideoWindowSizes(Forms &forms, QWidget *parent)
-    : frmListEditor(forms, parent, listfiles::windowSizesPath(forms.appFolder()), QStringLiteral("Video Window Sizes"))
+frmVideoWindowSizes::frmVideoWindowSizes(IPrompts &prompts, const QString &appFolder, QWidget *parent)
+    : frmListEditor(prompts, parent, listfiles::windowSizesPath(appFolder),
+                    QStringLiteral("Video Window Sizes"))
 {
     setObjectName(QStringLiteral("frmVideoWindowSizes"));
     Label2 = new QLabel(QStringLiteral("WidthxHeight Custom Text:"), Frame1);

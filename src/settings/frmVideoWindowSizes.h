@@ -7,7 +7,7 @@ class frmVideoWindowSizes : public frmListEditor
 {
     Q_OBJECT
 public:
-    explicit frmVideoWindowSizes(Forms &forms, QWidget *parent = nullptr);
+    frmVideoWindowSizes(IPrompts &prompts, const QString &appFolder, QWidget *parent = nullptr);
 
     QLabel *Label2 = nullptr;
     QPlainTextEdit *txtVideoWindowSizes = nullptr;

@@ -1,17 +1,17 @@
 #include "settings/listfiles.h"
 
-#include "app/mdlMain.h"
+#include "common/appfolder.h"
 
 namespace listfiles {
 
 QString bitratesPath(const QString &appFolder)
 {
-    return mdlMain::joinPath(appFolder, QStringLiteral("config/configvbr.txt"));
+    return appfolder::joinPath(appFolder, QStringLiteral("config/configvbr.txt"));
 }
 
 QString windowSizesPath(const QString &appFolder)
 {
-    return mdlMain::joinPath(appFolder, QStringLiteral("config/configvws.txt"));
+    return appfolder::joinPath(appFolder, QStringLiteral("config/configvws.txt"));
 }
 
 QString editorText(const QByteArray &fileBytes)

@@ -1,8 +1,8 @@
 #include "settings/profile.h"
 
-#include "app/conversions.h"
-#include "app/runtimeerror.h"
-#include "app/textfiles.h"
+#include "common/conversions.h"
+#include "common/errors.h"
+#include "common/textfiles.h"
 #include "settings/windows1252.h"
 
 #include <QBuffer>
@@ -111,6 +111,14 @@ QString describeCharacter(const QString &text, qsizetype position)
     return text.mid(position, 1);
 }
 
+// Only the fixed parts are upper-cased; the character is shown as typed.
+Refusal refusal(int line, const QString &character, const QString &where)
+{
+    return Refusal(QStringLiteral("PROFILE NOT SAVED! THE ") + settingName(line) + QStringLiteral(" HOLDS \"")
+                       + character + QLatin1Char('"') + where,
+                   line);
+}
+
 } // namespace
 
 QByteArray EncryptText(const QByteArray &text, const QByteArray &key)
@@ -159,26 +167,6 @@ QString settingName(int line)
     }
 }
 
-Refusal::Refusal(int line, Reason reason, const QString &character, qsizetype position)
-    : std::runtime_error("value cannot be stored in a profile"),
-      m_line(line),
-      m_reason(reason),
-      m_character(character),
-      m_position(position)
-{
-}
-
-QString Refusal::text() const
-{
-    // Only the fixed parts are upper-cased; the character is shown as typed.
-    const QString head = QStringLiteral("PROFILE NOT SAVED! THE ") + settingName(m_line) + QStringLiteral(" HOLDS \"")
-        + m_character + QLatin1Char('"');
-    if (m_reason == NotInCodePage)
-        return head + QStringLiteral(", WHICH A PROFILE CANNOT STORE.");
-    return head + QStringLiteral(" AT POSITION ") + QString::number(m_position + 1)
-        + QStringLiteral(", WHERE A PROFILE CANNOT STORE IT.");
-}
-
 QByteArray encodeProfile(const Values &values)
 {
     const QByteArray key(cipherKey);
@@ -187,11 +175,13 @@ QByteArray encodeProfile(const Values &values)
         const QString &value = values[size_t(line)];
         const qsizetype bad = windows1252::firstUnencodable(value);
         if (bad >= 0)
-            throw Refusal(line, Refusal::NotInCodePage, describeCharacter(value, bad), bad);
+            throw refusal(line, describeCharacter(value, bad), QStringLiteral(", WHICH A PROFILE CANNOT STORE."));
         const QByteArray enciphered = EncryptText(*windows1252::encode(value), key);
         for (qsizetype i = 0; i < enciphered.size(); ++i) {
             if (enciphered.at(i) == '\r' || enciphered.at(i) == '\n')
-                throw Refusal(line, Refusal::LineBreak, value.mid(i, 1), i);
+                throw refusal(line, value.mid(i, 1),
+                              QStringLiteral(" AT POSITION ") + QString::number(i + 1)
+                                  + QStringLiteral(", WHERE A PROFILE CANNOT STORE IT."));
         }
         file += enciphered;
         file += "\r\n";

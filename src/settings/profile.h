@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <stdexcept>
 
 namespace profile {
 
@@ -64,29 +63,11 @@ QString settingName(int line);
 // Plain values of a whole profile; [Signature] is the signature.
 using Values = std::array<QString, lineCount>;
 
-// A value the file format cannot carry: a character Windows-1252 has no code
-// for, or one that enciphers to CR or LF at its place and so would split its
-// line and shift every setting after it.
-class Refusal : public std::runtime_error
-{
-public:
-    enum Reason { NotInCodePage, LineBreak };
-    Refusal(int line, Reason reason, const QString &character, qsizetype position);
-
-    int line() const { return m_line; }
-    Reason reason() const { return m_reason; }
-    // The message shown to the user; it names the setting and the character.
-    QString text() const;
-
-private:
-    int m_line;
-    Reason m_reason;
-    QString m_character;
-    qsizetype m_position;
-};
-
-// The file's bytes for the plain values. Throws Refusal for the first value
-// (in line order) that cannot be stored.
+// The file's bytes for the plain values. Throws a Refusal (subject: the
+// line) for the first value, in line order, that the format cannot carry: a
+// character Windows-1252 has no code for, or one that enciphers to CR or LF
+// at its place and so would split its line and shift every setting after
+// it. The message names the setting and the character.
 QByteArray encodeProfile(const Values &values);
 
 // Deciphered plain lines of a file, as many as it holds. A CR LF, a lone CR

@@ -1,14 +1,11 @@
 #include "watermark/frmWatermarkOptions.h"
 
-#include "app/conversions.h"
-#include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/prompts.h"
-#include "app/refusal.h"
-#include "app/runtimeerror.h"
-#include "app/textfiles.h"
-#include "app/ui_controls.h"
-#include "app/ui_forms.h"
+#include "common/conversions.h"
+#include "common/appfolder.h"
+#include "common/prompts.h"
+#include "common/errors.h"
+#include "common/textfiles.h"
+#include "ui/ui_controls.h"
 #include "watermark/watermarkfilter.h"
 
 #include <QCheckBox>
@@ -34,6 +31,8 @@ const QString pictureDialogTitle = QStringLiteral("Open Picture File");
 const QString pictureDialogFilter = QStringLiteral(
     "Supported Image Files (*.png;*.jpg)|*.png;*.jpg|PNG (*.png)|*.png|Jpeg (*.jpg)|*.jpg");
 
+using ui::buddy;
+using ui::dropDown;
 using ui::named;
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QString &tooltip)
@@ -42,21 +41,6 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
     // Enter in a text box must not press a button the user did not choose.
     b->setAutoDefault(false);
     return b;
-}
-
-QComboBox *dropDown(QWidget *parent, const char *name, const QString &tooltip = QString())
-{
-    auto *combo = named(new QComboBox(parent), name, tooltip);
-    combo->setEditable(false);
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    combo->setMinimumWidth(160);
-    return combo;
-}
-
-void buddy(QLabel *label, QWidget *control)
-{
-    label->setBuddy(control);
-    control->setAccessibleName(label->text().remove(QLatin1Char('&')).remove(QLatin1Char(':')));
 }
 
 QString cornerTip(const char *corner)
@@ -74,7 +58,8 @@ QHash<QString, bool> &registeredFonts()
 
 } // namespace
 
-frmWatermarkOptions::frmWatermarkOptions(Forms &forms, QWidget *parent) : QDialog(parent), m_forms(forms)
+frmWatermarkOptions::frmWatermarkOptions(IPrompts &prompts, const QString &appFolder, QWidget *owner)
+    : m_prompts(prompts), m_appFolder(appFolder), m_owner(owner)
 {
     setObjectName(QStringLiteral("frmWatermarkOptions"));
     setWindowTitle(QStringLiteral("Watermark Options"));
@@ -119,6 +104,7 @@ void frmWatermarkOptions::buildControls()
     txtWatermark = named(new QLineEdit(QStringLiteral("Your Watermark Text"), Frame2), "txtWatermark");
     lblWMFont = named(new QLabel(QStringLiteral("Font:"), Frame2), "lblWMFont", QStringLiteral(" Font for the watermark "));
     cmbWMFontName = dropDown(Frame2, "cmbWMFontName", QStringLiteral(" Select a font "));
+    cmbWMFontName->setMinimumWidth(160);
     cmbWMFontFileName = dropDown(Frame2, "cmbWMFontFileName");
     cmbWMFontFileName->hide();
     lblWMSize = named(new QLabel(QStringLiteral("Size:"), Frame2), "lblWMSize",
@@ -257,7 +243,7 @@ template <typename F> void frmWatermarkOptions::react(F &&reaction)
                 m_pendingDescription = e.description();
             }
         } else {
-            showGeneralError(m_forms.prompts(), e);
+            showGeneralError(m_prompts, e);
         }
     }
 }
@@ -297,7 +283,7 @@ void frmWatermarkOptions::Form_Load()
         ui::setForeColor(lblWMPreview, txtWMFontColor->foreColor());
     } catch (const RuntimeError &e) {
         m_loading = false;
-        showGeneralError(m_forms.prompts(), e);
+        showGeneralError(m_prompts, e);
         return;
     }
     m_loading = false;
@@ -306,12 +292,11 @@ void frmWatermarkOptions::Form_Load()
 void frmWatermarkOptions::LoadFontList()
 {
     const QStringList lines = textfiles::readLines(
-        mdlMain::joinPath(m_forms.appFolder(), QStringLiteral("wmfonts/_fontlist.txt")));
+        appfolder::joinPath(m_appFolder, QStringLiteral("wmfonts/_fontlist.txt")));
     // Filling is not choosing: the lists react only to the choices below.
     const QSignalBlocker blockNames(cmbWMFontName);
     const QSignalBlocker blockFiles(cmbWMFontFileName);
     for (const QString &line : lines) {
-        mdlMain::strLineIn = line;
         const QStringList fields = line.split(QLatin1Char('#'));
         if (fields.size() < 2)
             throw RuntimeError(rt::SubscriptOutOfRange);
@@ -325,10 +310,9 @@ void frmWatermarkOptions::LoadFontList()
 void frmWatermarkOptions::LoadFontSizes()
 {
     const QStringList lines = textfiles::readLines(
-        mdlMain::joinPath(m_forms.appFolder(), QStringLiteral("wmfonts/_fontsize.txt")));
+        appfolder::joinPath(m_appFolder, QStringLiteral("wmfonts/_fontsize.txt")));
     const QSignalBlocker block(cmbWMFontSize);
     for (const QString &line : lines) {
-        mdlMain::strLineIn = line;
         cmbWMFontSize->addItem(line);
         cmbWMFontSize->setCurrentIndex(-1);
     }
@@ -383,7 +367,7 @@ void frmWatermarkOptions::UpdatePreview()
 {
     const QString fontFile = cmbWMFontFileName->currentText();
     if (!fontFile.isEmpty())
-        registerFont(mdlMain::joinPath(m_forms.appFolder(), QStringLiteral("wmfonts/") + fontFile));
+        registerFont(appfolder::joinPath(m_appFolder, QStringLiteral("wmfonts/") + fontFile));
 
     const QString text = txtWatermark->text();
     if (!text.isEmpty())
@@ -413,7 +397,7 @@ void frmWatermarkOptions::cmdWMFontColor_Click()
 {
     react([this] {
         const quint32 start = txtWMFontColor->foreColor();
-        const quint32 chosen = m_forms.prompts().chooseColor(start);
+        const quint32 chosen = m_prompts.chooseColor(start);
         if (chosen == start)
             return; // cancelled, or the same colour: nothing changes
         txtWMFontColor->setForeColor(chosen);
@@ -425,7 +409,7 @@ void frmWatermarkOptions::cmdWMFontColor_Click()
 void frmWatermarkOptions::cmdWMImage_Click()
 {
     react([this] {
-        const auto path = m_forms.prompts().openFile(pictureDialogTitle, pictureDialogFilter, true);
+        const auto path = m_prompts.openFile(pictureDialogTitle, pictureDialogFilter, true);
         if (!path || path->isEmpty())
             return; // cancelled: quietly
         lblWMImagePath->setCaption(*path);
@@ -442,8 +426,7 @@ void frmWatermarkOptions::cmdSave_Click()
 {
     if (!BuildWatermarkFilter(true))
         return;
-    if (frmMain *main = m_forms.main(); main && ui::checkValue(main->chkWatermark) == 0)
-        ui::setCheckValue(main->chkWatermark, 1);
+    emit saved();
     done(QDialog::Accepted);
 }
 
@@ -459,17 +442,14 @@ bool frmWatermarkOptions::BuildWatermarkFilter(bool takeUserThere)
                                                     : Corner::None;
     settings.text = txtWatermark->text();
     settings.fontSize = cmbWMFontSize->currentText();
-    QString folder = mdlMain::GetShortPath(m_forms.appFolder());
-    if (folder.isEmpty())
-        folder = m_forms.appFolder();
-    settings.fontFolder = mdlMain::joinPath(folder, QStringLiteral("wmfonts/"));
+    settings.fontFolder = fontFolder(m_appFolder);
     settings.fontFile = cmbWMFontFileName->currentText();
     settings.colorCode = txtWMFontColor->text();
     settings.transparency = txtWMAlpha->text();
+    settings.imagePath = lblWMImagePath->caption();
     try {
         const std::optional<Filter> filter =
-            buildFilter(settings, lblWMImagePath->caption(), State{strWMPosX, strWMPosY, strWMFontFolder},
-                        m_forms.appFolder(), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+            buildFilter(settings, State{strWMPosX, strWMPosY, strWMFontFolder}, m_appFolder, programName());
         if (!filter)
             return true;
         // A path restored from a profile without its name gets it here.
@@ -481,7 +461,7 @@ bool frmWatermarkOptions::BuildWatermarkFilter(bool takeUserThere)
         txtWMString->setText(filter->text);
         return true;
     } catch (const Refusal &refusal) {
-        m_forms.prompts().error(refusal.message());
+        m_prompts.error(refusal.message());
         if (!takeUserThere)
             return false;
         switch (refusal.subject()) {
@@ -516,12 +496,9 @@ void frmWatermarkOptions::closeEvent(QCloseEvent *event)
     // The close box drops the dialog with its settings and filter text; the
     // next access creates a fresh one.
     event->accept();
-    if (m_forms.watermarkOptionsLoaded() && &m_forms.watermarkOptions() == this) {
-        m_forms.unloadWatermarkOptions();
-    } else {
-        hide();
-        deleteLater();
-    }
+    emit dropped();
+    hide();
+    deleteLater();
 }
 
 void frmWatermarkOptions::showModal()
@@ -531,7 +508,7 @@ void frmWatermarkOptions::showModal()
         activateWindow();
         return;
     }
-    if (QWidget *owner = m_forms.main()) {
+    if (QWidget *owner = m_owner) {
         adjustSize();
         move(owner->frameGeometry().center() - rect().center());
     }

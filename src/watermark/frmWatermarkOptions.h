@@ -4,6 +4,7 @@
 // settings for the whole run: Save and Exit only hide it; its close box
 // drops it, and the next access creates a fresh one.
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 class QComboBox;
@@ -14,15 +15,17 @@ class QPushButton;
 class QRadioButton;
 class CaptionLabel;
 class ColorTextBox;
-class Forms;
+class IPrompts;
 class RuntimeError;
 
 class frmWatermarkOptions : public QDialog
 {
     Q_OBJECT
 public:
-    // Creates the dialog loaded, not shown: the start-up steps run here.
-    explicit frmWatermarkOptions(Forms &forms, QWidget *parent = nullptr);
+    // Creates the dialog loaded, not shown: the start-up steps run here. The
+    // fonts are in appFolder/wmfonts; the picture copy goes into appFolder,
+    // where the encoder runs. The dialog shows itself centred on the owner.
+    frmWatermarkOptions(IPrompts &prompts, const QString &appFolder, QWidget *owner = nullptr);
 
     // Shows the dialog modally; returns once Save, Exit or the close box has
     // ended the display.
@@ -98,6 +101,12 @@ public:
     // dropped, so that ticking the box asks for the options again.
     bool rebuildAfterProfile(bool watermarkOn);
 
+signals:
+    // Save built the filter text.
+    void saved();
+    // The close box dropped the dialog; the next access creates a fresh one.
+    void dropped();
+
 public slots:
     void reject() override;
 
@@ -113,7 +122,9 @@ private:
     void throwPendingError();
     void registerFont(const QString &path);
 
-    Forms &m_forms;
+    IPrompts &m_prompts;
+    QString m_appFolder;
+    QPointer<QWidget> m_owner;
     bool m_loading = false;
     bool m_modal = false;
     bool m_hasPendingError = false;

@@ -1,10 +1,12 @@
 #include "watermark/watermarkfilter.h"
 
-#include "app/refusal.h"
-#include "app/runtimeerror.h"
-#include "app/textfiles.h"
-#include "process/cmdline.h"
+#include "common/appfolder.h"
+#include "common/errors.h"
+#include "common/textfiles.h"
+#include "common/cmdline.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace watermark {
@@ -117,6 +119,12 @@ QString fontFolderText(const QString &fontFolder)
     return escapeOptionValue(fontFolder);
 }
 
+QString fontFolder(const QString &appFolder)
+{
+    const QString folder = appfolder::GetShortPath(appFolder);
+    return appfolder::joinPath(folder.isEmpty() ? appFolder : folder, QStringLiteral("wmfonts/"));
+}
+
 QString movieSource(const QString &imageName)
 {
     const bool plainFile = !imageName.contains(QLatin1Char(':')) && !imageName.contains(QLatin1Char('%'));
@@ -140,86 +148,72 @@ QString textGraph(const Settings &s, const QString &opacity, const State &state)
         + QStringLiteral(":y=") + state.posY + QStringLiteral(" [out]");
 }
 
-QString imageGraph(const Settings &s, const State &state)
+QString imageGraph(const QString &imageName, const State &state)
 {
-    return QStringLiteral("movie=") + movieSource(s.imageName)
+    return QStringLiteral("movie=") + movieSource(imageName)
         + QStringLiteral("[watermark];[in][watermark] overlay=") + state.posX + QLatin1Char(':') + state.posY
         + QStringLiteral(" [out]");
 }
 
+Refusal notCopied(const RuntimeError &e)
+{
+    return Refusal(QStringLiteral("WATERMARK IMAGE COULD NOT BE COPIED! ") + e.description().toUpper()
+                       + QLatin1Char('.'),
+                   PictureNotCopied);
+}
+
 } // namespace
 
-Result build(const Settings &settings, const State &previous)
+std::optional<Filter> buildFilter(const Settings &settings, const State &previous, const QString &pictureFolder,
+                                  const QString &programName)
 {
-    Result result;
-    result.state = previous;
     if (settings.kind == Kind::None)
-        return result;
+        return std::nullopt;
+    if (settings.kind == Kind::Text && settings.text.isEmpty())
+        throw Refusal(QStringLiteral("WATERMARK TEXT MISSING"), TextMissing);
+    if (settings.kind == Kind::Image && settings.imagePath.isEmpty())
+        throw Refusal(QStringLiteral("WATERMARK IMAGE MISSING"), ImageMissing);
 
-    State next = previous;
+    Filter filter;
+    filter.state = previous;
     if (const auto position = positionFor(settings.kind, settings.corner)) {
-        next.posX = position->x;
-        next.posY = position->y;
+        filter.state.posX = position->x;
+        filter.state.posY = position->y;
     }
     QString graph;
     if (settings.kind == Kind::Text) {
-        next.fontFolder = fontFolderText(settings.fontFolder);
+        filter.state.fontFolder = fontFolderText(settings.fontFolder);
         const auto opacity = opacityText(settings.transparency);
-        if (!opacity) {
-            result.status = Result::BadTransparency;
-            return result;
-        }
-        graph = textGraph(settings, *opacity, next);
+        if (!opacity)
+            throw Refusal(QStringLiteral("TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!"), BadTransparencyText);
+        graph = textGraph(settings, *opacity, filter.state);
     } else {
-        graph = imageGraph(settings, next);
-    }
-    // The graph is one double-quoted stretch of the command text.
-    result.filter = QStringLiteral(" -vf ") + cmdline::quoteArgument(graph);
-    result.state = next;
-    result.status = Result::Built;
-    return result;
-}
-
-std::optional<Filter> buildFilter(Settings settings, const QString &imagePath, const State &previous,
-                                  const QString &pictureFolder, const QString &programName)
-{
-    if (settings.kind == Kind::Text && settings.text.isEmpty())
-        throw Refusal(QStringLiteral("WATERMARK TEXT MISSING"), TextMissing);
-    if (settings.kind == Kind::Image && imagePath.isEmpty())
-        throw Refusal(QStringLiteral("WATERMARK IMAGE MISSING"), ImageMissing);
-    // The copy takes the picture's own name.
-    settings.imageName = QFileInfo(imagePath).fileName();
-    const Result result = build(settings, previous);
-    if (result.status == Result::Unchanged)
-        return std::nullopt;
-    if (result.status == Result::BadTransparency)
-        throw Refusal(QStringLiteral("TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!"), BadTransparencyText);
-    if (settings.kind == Kind::Image) {
-        if (isReservedPictureName(pictureFolder, settings.imageName, programName))
+        // The copy takes the picture's own name.
+        filter.imageName = QFileInfo(settings.imagePath).fileName();
+        if (isReservedPictureName(pictureFolder, filter.imageName, programName))
             throw Refusal(QStringLiteral("THE PROGRAM USES THE NAME OF THIS WATERMARK IMAGE FOR ITS OWN FILES! "
                                          "PLEASE RENAME THE IMAGE."),
                           ReservedImageName);
         try {
-            copyPicture(imagePath, pictureFolder, settings.imageName);
+            copyPicture(settings.imagePath, pictureFolder, filter.imageName);
         } catch (const RuntimeError &e) {
-            throw Refusal(QStringLiteral("WATERMARK IMAGE COULD NOT BE COPIED! ") + e.description().toUpper()
-                              + QLatin1Char('.'),
-                          PictureNotCopied);
+            throw notCopied(e);
         }
+        graph = imageGraph(filter.imageName, filter.state);
     }
-    return Filter{result.filter, result.state, settings.kind == Kind::Image ? settings.imageName : QString()};
+    // The graph is one double-quoted stretch of the command text.
+    filter.text = QStringLiteral(" -vf ") + cmdline::quoteArgument(graph);
+    return filter;
 }
 
-bool isReservedPictureName(const QString &appFolder, const QString &name, const QString &programName)
+bool isReservedPictureName(const QString &folder, const QString &name, const QString &programName)
 {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".")
         || name == QLatin1String(".."))
         return true;
-    static const QStringList own{QStringLiteral("config"), QStringLiteral("wmfonts"), QStringLiteral("engine"),
-                                 QStringLiteral("ma"), QStringLiteral("vidlark-encoder")};
-    if (own.contains(name) || (!programName.isEmpty() && name == programName))
+    if (appfolder::isOwnName(name) || (!programName.isEmpty() && name == programName))
         return true;
-    const QFileInfo target(appFolder + QLatin1Char('/') + name);
+    const QFileInfo target(folder + QLatin1Char('/') + name);
     if (target.isSymLink())
         return true;
     if (!target.exists())
@@ -230,10 +224,39 @@ bool isReservedPictureName(const QString &appFolder, const QString &name, const 
     return suffix != QLatin1String("png") && suffix != QLatin1String("jpg") && suffix != QLatin1String("jpeg");
 }
 
-void copyPicture(const QString &source, const QString &appFolder, const QString &name)
+void copyPicture(const QString &source, const QString &folder, const QString &name)
 {
     const QByteArray bytes = textfiles::readBytes(source);
-    textfiles::writeBytesAtomically(appFolder + QLatin1Char('/') + name, bytes);
+    textfiles::writeBytesAtomically(folder + QLatin1Char('/') + name, bytes);
+}
+
+void restorePictureCopy(const QString &folder, const QString &name, const QString &picturePath,
+                        const QString &programName)
+{
+    if (name.isEmpty() || QFileInfo::exists(QDir(folder).filePath(name)) || QFileInfo(picturePath).fileName() != name
+        || isReservedPictureName(folder, name, programName))
+        return;
+    try {
+        copyPicture(picturePath, folder, name);
+    } catch (const RuntimeError &e) {
+        throw notCopied(e);
+    }
+}
+
+QString pictureCopyToDelete(const QString &folder, const QString &name, const QString &programName)
+{
+    if (isReservedPictureName(folder, name, programName))
+        return QString();
+    const QString path = QDir(folder).filePath(name);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isSymLink())
+        return QString();
+    return path;
+}
+
+QString programName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 }
 
 } // namespace watermark

@@ -77,8 +77,12 @@ struct Settings {
     QString colorCode;  // as the colour box holds it
     QString transparency;
     // Image kind.
-    QString imageName; // bare file name of the picture copy
+    QString imagePath; // the picture; its copy takes the picture's own name
 };
+
+// The font folder as a build takes it: the application folder's wmfonts
+// folder, with its trailing "/".
+QString fontFolder(const QString &appFolder);
 
 // What a build keeps for the next one: the last position expressions (kept
 // when no corner is chosen) and the escaped font folder.
@@ -87,21 +91,6 @@ struct State {
     QString posY;
     QString fontFolder;
 };
-
-struct Result {
-    enum Status {
-        Built,           // filter and state hold the new text and state
-        Unchanged,       // neither kind chosen: nothing to build
-        BadTransparency, // the transparency is not a whole number 0 to 99
-    };
-    Status status = Unchanged;
-    QString filter;
-    State state;
-};
-
-// Builds the filter option text. On any status but Built the returned state
-// is the previous one and the filter text is empty.
-Result build(const Settings &settings, const State &previous);
 
 // What stops a build, as Refusal::subject().
 enum Problem { TextMissing = 1, ImageMissing, BadTransparencyText, ReservedImageName, PictureNotCopied };
@@ -116,25 +105,40 @@ struct Filter {
 
 // Everything the watermark dialog's Save does with its settings, without a
 // window: checks them (text missing, picture missing, transparency, a
-// picture name the program keeps for itself), copies the picture at
-// `imagePath` into `pictureFolder` under its own name (the encoder opens it
-// there), and builds the filter text. Refusals are thrown as Refusal with
-// the message Save shows and a Problem. Nothing when neither kind is chosen.
-// settings.imageName is taken from imagePath.
-std::optional<Filter> buildFilter(Settings settings, const QString &imagePath, const State &previous,
-                                  const QString &pictureFolder, const QString &programName);
+// picture name the program keeps for itself), copies the picture into
+// `pictureFolder` under its own name (the encoder opens it there), and
+// builds the filter text. Refusals are thrown as Refusal with the message
+// Save shows and a Problem. Nothing when neither kind is chosen.
+std::optional<Filter> buildFilter(const Settings &settings, const State &previous, const QString &pictureFolder,
+                                  const QString &programName);
 
-// --- The picture copy in the application folder ---
+// --- The picture copy ---
+// The movie filter opens the picture by its bare name in the folder the
+// encoder runs in: a copy of the picture lies there for the encodes.
 
 // True when a copy under this name would replace one of the program's own
-// files: its binary, config, wmfonts, engine, ma, or any folder, link or
-// non-picture file already in the application folder. An existing .png,
-// .jpg or .jpeg file (an earlier copy) may be replaced. An empty name, or one
-// holding a '/', is refused as well.
-bool isReservedPictureName(const QString &appFolder, const QString &name, const QString &programName);
+// files (appfolder::isOwnName, the running binary), or any folder, link or
+// non-picture file already in the folder. An existing .png, .jpg or .jpeg
+// file (an earlier copy) may be replaced. An empty name, or one holding a
+// '/', is refused as well.
+bool isReservedPictureName(const QString &folder, const QString &name, const QString &programName);
 
-// Copies the picture to appFolder + "/" + name through a temporary file, so
-// a failed copy leaves an earlier copy untouched. Throws RuntimeError.
-void copyPicture(const QString &source, const QString &appFolder, const QString &name);
+// Copies the picture to folder + "/" + name through a temporary file, so a
+// failed copy leaves an earlier copy untouched. Throws RuntimeError.
+void copyPicture(const QString &source, const QString &folder, const QString &name);
+
+// Puts the copy back before a request when it is missing (the end of every
+// request removes it) and the picture still has that name. Throws a Refusal
+// (PictureNotCopied) when the picture cannot be copied.
+void restorePictureCopy(const QString &folder, const QString &name, const QString &picturePath,
+                        const QString &programName);
+
+// The copy to delete at the end of a request: the plain picture file
+// folder/name, or nothing when the name is empty, names a folder, a link or
+// one of the program's own files, or reaches outside the folder.
+QString pictureCopyToDelete(const QString &folder, const QString &name, const QString &programName);
+
+// The file name of the running program, which no picture copy may take.
+QString programName();
 
 } // namespace watermark

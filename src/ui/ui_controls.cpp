@@ -1,8 +1,11 @@
-#include "app/ui_controls.h"
+#include "ui/ui_controls.h"
 
+#include <QComboBox>
 #include <QCursor>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
@@ -57,6 +60,40 @@ void setForeColor(QWidget *widget, quint32 color)
     widget->setPalette(p);
 }
 
+QString spokenCaption(const QString &caption)
+{
+    QString spoken;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption.at(i) == QLatin1Char('&') && i + 1 < caption.size())
+            ++i;
+        spoken.append(caption.at(i));
+    }
+    return spoken.trimmed();
+}
+
+void buddy(QLabel *label, QWidget *control)
+{
+    label->setBuddy(control);
+    if (control->accessibleName().isEmpty())
+        control->setAccessibleName(spokenCaption(label->text()).remove(QLatin1Char(':')));
+}
+
+QComboBox *dropDown(QWidget *parent, const char *name, const QString &tooltip)
+{
+    auto *combo = named(new QComboBox(parent), name, tooltip);
+    combo->setEditable(false);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return combo;
+}
+
+QString droppedPath(const QMimeData *data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return QString();
+    return urls.first().toLocalFile();
+}
+
 QString tipFor(const QString &caption)
 {
     return QLatin1Char(' ') + caption + QLatin1Char(' ');
@@ -103,7 +140,11 @@ void CaptionLabel::showAsPath(const QString &description, int minimumWidth)
     setStyleSheet(QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));
     if (minimumWidth > 0)
         setMinimumWidth(minimumWidth);
-    setElideMiddle(true); // a long path must not widen the window
+    // A long path must not widen the window.
+    m_caption = text();
+    m_elide = true;
+    showCaption();
+    updateGeometry();
     setAccessibleDescription(description);
 }
 
@@ -117,17 +158,6 @@ void CaptionLabel::setCaption(const QString &caption)
     if (m_mirror)
         setToolTip(ui::tipFor(caption));
     emit captionChanged(caption);
-}
-
-void CaptionLabel::setElideMiddle(bool elide)
-{
-    if (elide == m_elide)
-        return;
-    if (elide)
-        m_caption = text();
-    m_elide = elide;
-    showCaption();
-    updateGeometry();
 }
 
 void CaptionLabel::showCaption()

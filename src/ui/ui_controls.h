@@ -10,8 +10,11 @@
 #include <QString>
 
 #include <optional>
+#include <type_traits>
 
+class QComboBox;
 class QKeyEvent;
+class QMimeData;
 
 namespace ui {
 
@@ -34,15 +37,35 @@ QString tipFor(const QString &caption);
 // and description.
 void describe(QWidget *widget, const QString &tooltip, const QString &accessibleName = QString());
 
-// Names a control (its objectName) and gives it its tooltip, if any.
+// A caption as screen readers say it: the mnemonic marks dropped ("&&"
+// stays one "&").
+QString spokenCaption(const QString &caption);
+
+// Makes the label name the control for screen readers (its buddy), and
+// gives the control the label's caption as its accessible name unless it
+// has one.
+void buddy(QLabel *label, QWidget *control);
+
+// A drop-down list that cannot be typed into, as wide as its entries.
+QComboBox *dropDown(QWidget *parent, const char *name, const QString &tooltip = QString());
+
+// Names a control (its objectName) and gives it its tooltip, if any; a
+// button's accessible name is its caption without mnemonic marks.
 template <typename T>
 T *named(T *widget, const char *name, const QString &tooltip = QString())
 {
     widget->setObjectName(QLatin1String(name));
     if (!tooltip.isEmpty())
         describe(widget, tooltip);
+    if constexpr (std::is_base_of_v<QAbstractButton, T>)
+        widget->setAccessibleName(spokenCaption(widget->text()));
     return widget;
 }
+
+// The local file or folder dropped on a window: the first of the dropped
+// addresses when it is a local one (the rest are passed over quietly);
+// empty otherwise.
+QString droppedPath(const QMimeData *data);
 
 // The character a key press types, as key filters see it: Backspace is 8 and
 // Enter 13; keys that type nothing have none. Delete, Esc, Tab and Backtab,
@@ -57,11 +80,11 @@ std::optional<int> typedCharacter(const QKeyEvent *event);
 // the window's reaction, and with mirrorTooltip the tooltip follows the
 // caption with one blank on each side.
 //
-// With setElideMiddle(true) a caption wider than the label is shown cut in
-// the middle with "…" (a long path keeps its start and its file name), and
-// the label's size hint no longer follows the caption, so a long path cannot
-// widen a window of fixed size. caption(), the tooltip and the accessible
-// name keep the whole caption; text() is what the label shows.
+// A label that shows a path (showAsPath) shows a caption wider than itself
+// cut in the middle with "…" (a long path keeps its start and its file
+// name), and its size hint no longer follows the caption, so a long path
+// cannot widen a window of fixed size. caption(), the tooltip and the
+// accessible name keep the whole caption; text() is what the label shows.
 class CaptionLabel : public QLabel
 {
     Q_OBJECT
@@ -70,11 +93,9 @@ public:
     void setCaption(const QString &caption);
     QString caption() const { return m_elide ? m_caption : text(); }
 
-    void setElideMiddle(bool elide);
     // The look of a label that shows a path: a sunken box, the path cut in
     // the middle when it is long, and what it holds told to screen readers.
     void showAsPath(const QString &description, int minimumWidth = 0);
-    bool elidesMiddle() const { return m_elide; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -1,13 +1,9 @@
-#include "app/selection.h"
+#include "encode/outputnames.h"
 
-#include "app/runtimeerror.h"
+#include "common/errors.h"
+#include "common/files.h"
 
-#include <QFile>
-#include <QFileInfo>
-
-#include <sys/stat.h>
-
-namespace selection {
+namespace outputnames {
 
 QString folderPart(const QString &fullPath)
 {
@@ -41,19 +37,6 @@ QString baseName(const QStringList &parts)
     return parts.first();
 }
 
-bool sameFile(const QString &a, const QString &b)
-{
-    if (a.isEmpty() || b.isEmpty())
-        return false;
-    struct stat sa {};
-    struct stat sb {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
-        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
-        return true;
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
-
 bool outputIsSource(const QString &outputFolder, const QString &name, const QString &sourcePath)
 {
     if (sourcePath.isEmpty())
@@ -61,7 +44,7 @@ bool outputIsSource(const QString &outputFolder, const QString &name, const QStr
     const QString output = outputFolder + name;
     if (output.compare(sourcePath, Qt::CaseInsensitive) == 0)
         return true;
-    return sameFile(output, sourcePath);
+    return files::sameFile(output, sourcePath);
 }
 
 QString outputName(const QString &outputFolder, const QString &name, const QString &sourcePath)
@@ -71,4 +54,4 @@ QString outputName(const QString &outputFolder, const QString &name, const QStri
     return name;
 }
 
-} // namespace selection
+} // namespace outputnames

@@ -2,8 +2,8 @@
 // last request made, put on the clipboard.
 #include "app/frmMain.h"
 
-#include "app/mdlMain.h"
-#include "app/prompts.h"
+#include "common/appfolder.h"
+#include "common/prompts.h"
 #include "app/ui_forms.h"
 #include "encode/videotag.h"
 
@@ -21,7 +21,7 @@ QSize madeVideoSize(const QString &appFolder, const QString &video)
     QProcess probe;
     probe.setProcessChannelMode(QProcess::MergedChannels);
     probe.setStandardInputFile(QProcess::nullDevice());
-    probe.start(mdlMain::joinPath(appFolder, QStringLiteral("engine/ffmpeg")),
+    probe.start(appfolder::joinPath(appFolder, QStringLiteral("engine/ffmpeg")),
                 {QStringLiteral("-hide_banner"), QStringLiteral("-i"), video});
     if (!probe.waitForFinished(15000)) {
         probe.kill();

@@ -5,6 +5,11 @@
 #include <QtGlobal>
 #include <optional>
 
+// Answer codes of a question and of a plain message.
+constexpr int vbOK = 1;
+constexpr int vbYes = 6;
+constexpr int vbNo = 7;
+
 enum class MsgIcon { Critical, Question, Information, Exclamation };
 enum class MsgButtons { OK, YesNo };
 
@@ -13,7 +18,7 @@ class IPrompts
 public:
     virtual ~IPrompts() = default;
 
-    // Shows a message; returns mdlMain::vbOK, vbYes or vbNo.
+    // Shows a message; returns vbOK, vbYes or vbNo.
     virtual int message(MsgIcon icon, const QString &title, const QString &text,
                         MsgButtons buttons) = 0;
 
@@ -51,5 +56,8 @@ public:
 };
 
 class RuntimeError;
+class Refusal;
 // Shows the general error report for a run-time failure.
 void showGeneralError(IPrompts &prompts, const RuntimeError &error);
+// Shows a refusal's message in its style: an error box or a notice.
+void showRefusal(IPrompts &prompts, const Refusal &refusal);

@@ -1,6 +1,6 @@
-#include "app/textfiles.h"
+#include "common/textfiles.h"
 
-#include "app/runtimeerror.h"
+#include "common/errors.h"
 
 #include <QFile>
 #include <QDir>
@@ -38,17 +38,6 @@ QStringList splitLines(const QString &text)
         lines.removeLast();
     for (QString &line : lines)
         if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    return lines;
-}
-
-QList<QByteArray> splitLines(const QByteArray &bytes)
-{
-    QList<QByteArray> lines = bytes.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray &line : lines)
-        if (line.endsWith('\r'))
             line.chop(1);
     return lines;
 }

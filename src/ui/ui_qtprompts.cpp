@@ -1,6 +1,5 @@
-#include "app/ui_qtprompts.h"
+#include "ui/ui_qtprompts.h"
 
-#include "app/mdlMain.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -64,8 +63,8 @@ int QtPrompts::message(MsgIcon icon, const QString &title, const QString &text, 
     }
     const int result = box.exec();
     if (buttons == MsgButtons::YesNo)
-        return result == QMessageBox::Yes ? mdlMain::vbYes : mdlMain::vbNo;
-    return mdlMain::vbOK;
+        return result == QMessageBox::Yes ? vbYes : vbNo;
+    return vbOK;
 }
 
 std::optional<QString> QtPrompts::openFile(const QString &title, const QString &filter, bool mustExist)

@@ -1,4 +1,4 @@
-#include "app/runtimeerror.h"
+#include "common/errors.h"
 
 #include <QFileDevice>
 #include <QDir>
@@ -30,16 +30,16 @@ RuntimeError::RuntimeError(int number, const QString &description)
 {
 }
 
-QString generalErrorText(int number, const QString &description)
+Refusal::Refusal(const QString &message, int subject, Style style)
+    : std::runtime_error(message.toStdString()), m_message(message), m_subject(subject), m_style(style)
 {
-    return (QStringLiteral("Error# ") + QString::number(number) + QLatin1Char(' ') + description
-            + QStringLiteral(". Please contact support."))
-        .toUpper();
 }
 
 QString generalErrorText(const RuntimeError &error)
 {
-    return generalErrorText(error.number(), error.description());
+    return (QStringLiteral("Error# ") + QString::number(error.number()) + QLatin1Char(' ') + error.description()
+            + QStringLiteral(". Please contact support."))
+        .toUpper();
 }
 
 RuntimeError fileError(int qfileError, const QString &path, bool writing)

@@ -1,7 +1,7 @@
 #pragma once
 // The program's prompts: Qt message boxes and dialogs, the desktop's browser
 // and file manager.
-#include "app/prompts.h"
+#include "common/prompts.h"
 
 class QWidget;
 

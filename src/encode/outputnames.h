@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace selection {
+namespace outputnames {
 
 // The characters before the file title, the last "/" included
 // ("/clips/a.avi" gives "/clips/"); empty for a path without "/".
@@ -26,10 +26,6 @@ QStringList nameParts(const QString &title);
 // RuntimeError 9 (subscript out of range) when there are no parts.
 QString baseName(const QStringList &parts);
 
-// True when both paths name the same existing file: the same device and
-// inode, or the same canonical path.
-bool sameFile(const QString &a, const QString &b);
-
 // True when the output name in the output folder would be the source:
 // the joined text equals the source without regard to letter case, or it
 // reaches the source file through another spelling or a link.
@@ -38,4 +34,4 @@ bool outputIsSource(const QString &outputFolder, const QString &name, const QStr
 // The name itself, or "conv_" + name when the output would be the source.
 QString outputName(const QString &outputFolder, const QString &name, const QString &sourcePath);
 
-} // namespace selection
+} // namespace outputnames

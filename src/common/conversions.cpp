@@ -1,6 +1,6 @@
-#include "app/conversions.h"
+#include "common/conversions.h"
 
-#include "app/runtimeerror.h"
+#include "common/errors.h"
 
 #include <cfenv>
 #include <charconv>
@@ -26,6 +26,9 @@ QString stripBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
+
+} // namespace
+
 double roundHalfEven(double value)
 {
     // nearbyint follows the current rounding mode, which is to-nearest-even
@@ -36,8 +39,6 @@ double roundHalfEven(double value)
     std::fesetround(previous);
     return rounded;
 }
-
-} // namespace
 
 double CDbl(const QString &text)
 {

@@ -20,7 +20,6 @@ void openForReading(QFile &file, const QString &path);
 // Splits text into lines the way a line-by-line reader does: a final line
 // end does not start another line, CR LF and LF both end a line.
 QStringList splitLines(const QString &text);
-QList<QByteArray> splitLines(const QByteArray &bytes);
 
 // readBytes + UTF-8 decoding + splitLines.
 QStringList readLines(const QString &path);

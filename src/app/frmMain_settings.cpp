@@ -2,11 +2,10 @@
 // and the profile named on the command line.
 #include "app/frmMain.h"
 
-#include "app/mdlMain.h"
-#include "app/prompts.h"
-#include "app/runtimeerror.h"
-#include "app/textfiles.h"
-#include "app/ui_controls.h"
+#include "common/prompts.h"
+#include "common/errors.h"
+#include "common/textfiles.h"
+#include "ui/ui_controls.h"
 #include "app/ui_forms.h"
 #include "settings/frmVideoBitrates.h"
 #include "settings/frmVideoWindowSizes.h"
@@ -125,14 +124,10 @@ void frmMain::mnuSaveProfile_Click()
         return;
     const QString path = *chosen;
     try {
-        QByteArray bytes;
-        try {
-            bytes = profile::encodeProfile(gatherProfile(*this));
-        } catch (const profile::Refusal &refusal) {
-            prompts.error(refusal.text());
-            return;
-        }
-        textfiles::writeBytesAtomically(path, bytes);
+        textfiles::writeBytesAtomically(path, profile::encodeProfile(gatherProfile(*this)));
+    } catch (const Refusal &refusal) {
+        showRefusal(prompts, refusal);
+        return;
     } catch (const RuntimeError &e) {
         showGeneralError(prompts, e);
         return;
@@ -162,14 +157,12 @@ void frmMain::LoadProfile(const QString &path)
         if (!file.valid) {
             // A wrong signature, or a line longer than any saved profile
             // holds: nothing is applied.
-            mdlMain::strLineIn = file.lines.value(0);
             prompts.error(QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"));
             return;
         }
         try {
             for (intProfileLine = 0; intProfileLine < file.lines.size(); ++intProfileLine) {
                 const QString &value = file.lines.at(intProfileLine);
-                mdlMain::strLineIn = value;
                 if (intProfileLine != profile::Signature)
                     applyProfileLine(*this, intProfileLine, value);
             }
@@ -189,7 +182,7 @@ void frmMain::LoadProfile(const QString &path)
 void frmMain::mnuVideoRates_Click()
 {
     {
-        frmVideoBitrates editor(m_forms, this);
+        frmVideoBitrates editor(m_forms.prompts(), m_forms.appFolder(), this);
         editor.exec();
     }
     // Saved or not, the list shows the file again with its start selection.
@@ -199,7 +192,7 @@ void frmMain::mnuVideoRates_Click()
 void frmMain::mnuVideoWindowSizes_Click()
 {
     {
-        frmVideoWindowSizes editor(m_forms, this);
+        frmVideoWindowSizes editor(m_forms.prompts(), m_forms.appFolder(), this);
         editor.exec();
     }
     LoadVideoWindowSizes();

@@ -17,6 +17,9 @@ qint16 CInt(const QString &text);
 // Text to a 32-bit integer, rounded as CInt. Beyond its range throws 6.
 qint32 CLng(const QString &text);
 
+// Rounded to the nearest whole number, halves to even (2.5 -> 2, 3.5 -> 4).
+double roundHalfEven(double value);
+
 // Whole part rounded down: Int(-2.5) = -3.
 double Int(double value);
 

@@ -1,4 +1,4 @@
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 
 namespace cmdline {
 

@@ -1,0 +1,58 @@
+#pragma once
+// The whole encode request, from the checks to the final question, without
+// a window: the FLV, MP4 (made streamable by the faststart tool), WebM and
+// still-image runs in that order, each judged by what the encoder did, and
+// the picture copy of an image watermark put back before and removed after.
+// It talks to the user only through IPrompts and runs tools only through an
+// IToolRunner, so the main window and vidlark-encode share it.
+#include "encode/encoderequest.h"
+#include "encode/videotag.h"
+#include "process/toolrunner.h"
+
+#include <QList>
+#include <functional>
+
+namespace encode {
+
+enum class Format { Flv, Mp4, Webm, Still };
+enum class Status { Made, Failed, Cancelled };
+
+// What became of one output, as the job tells it.
+struct OutputReport {
+    Format format = Format::Flv;
+    QString path;
+    Status status = Status::Made;
+    QString reason; // the notice shown for a failure or a cancel
+};
+
+struct JobResult {
+    // The checks refused the request: its message and Subject (0 when the
+    // request went on).
+    QString refusal;
+    int refusedSubject = 0;
+    // Every output the job ran, in order.
+    QList<OutputReport> outputs;
+    // What was made, for the HTML5 video tag.
+    videotag::Made made;
+};
+
+using Reporter = std::function<void(const OutputReport &report)>;
+
+// Runs the request. Every message goes to the prompts (refusals in their
+// style, verdicts as notices, run-time failures as the general error
+// report); each judged run is also handed to `reported` as it is judged.
+//
+// The verdict of an encoder run, in this order: cancelled (the partial
+// output removed, the request ends); no file at the output path, or the
+// file exactly as it stood before ("UNSUPPORTED FILE!", the request ends);
+// a non-zero exit status or a signal (failed whatever the size: the tool's
+// last error line or its status shown, the file removed, a failed MP4 not
+// handed to the faststart tool); status 0 with video encoded (made, whatever
+// the size); status 0 without ("ENCODING FAILED! BAD SOURCE FILE.", the file
+// kept); status unknown: a file of 512 KiB or less is a bad source. The
+// still image that left no new picture says why. The final question comes
+// only when something was made, and only when the request asks for it.
+JobResult runEncodeJob(const Request &request, IPrompts &prompts, IToolRunner &runner,
+                       const Reporter &reported = {});
+
+} // namespace encode

@@ -1,0 +1,25 @@
+#pragma once
+// One run of an external tool, as the encode job and the fixer ask for it,
+// and the interface of whatever carries it out: the progress window in the
+// program, a console runner in vidlark-encode, a scripted one in tests.
+#include "process/mdlDOSPipe.h"
+
+#include <QString>
+
+struct ToolRun {
+    enum Kind : qint16 { Tool = 0, Flv = 1, Mp4 = 2, Webm = 3 };
+    QString commandLine;
+    qint16 kind = Tool; // an encoder run (1 to 3), or any other tool
+    // For the encoder runs: what is encoded, and the output it writes.
+    QString source;
+    QString output;
+};
+
+class IToolRunner
+{
+public:
+    virtual ~IToolRunner() = default;
+    // Runs the command and returns how it ended; result.cancelled tells that
+    // the user (or an interrupt) stopped it.
+    virtual mdlDOSPipe::RunResult run(const ToolRun &run) = 0;
+};
