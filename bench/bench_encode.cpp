@@ -4,10 +4,10 @@
 // peak memory. Run with: make bench (or build/bench/bench_encode [runs]).
 #include "app/frmMain.h"
 #include "app/loggingprompts.h"
-#include "app/mdlMain.h"
+#include "common/mdlMain.h"
 #include "app/ui_forms.h"
 #include "encode/commandlines.h"
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "support/testappdir.h"
 
 #include <QApplication>

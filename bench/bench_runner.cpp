@@ -8,9 +8,9 @@
 // turns of the event loop and the worst lateness of a 10 ms timer are taken.
 //
 // Usage: bench_runner [megabytes, default 200]
-#include "app/mdlMain.h"
+#include "common/mdlMain.h"
 #include "app/ui_forms.h"
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "process/frmProgress.h"
 #include "process/mdlDOSPipe.h"
 #include "support/scriptedprompts.h"

@@ -2,7 +2,7 @@
 #include "app/frmMain.h"
 #include "app/loggingprompts.h"
 #include "app/ui_forms.h"
-#include "ui/ui_qtprompts.h"
+#include "common/ui_qtprompts.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "app/frmAbout.h"
 
 #include "common/prompts.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 #include "app/weblinks.h"
 
 #include <QGridLayout>

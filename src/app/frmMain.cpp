@@ -7,11 +7,12 @@
 #include "common/prompts.h"
 #include "common/errors.h"
 #include "common/textfiles.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "app/weblinks.h"
 #include "mp4fix/frmFixMp4.h"
 #include "process/frmProgress.h"
+#include "settings/encodesettings.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QAction>
@@ -381,20 +382,16 @@ bool frmMain::Form_Load()
         LoadVideoBitrates();
         if (m_ended)
             return false;
+        using namespace encodesettings;
         cmbVideoFrameRate->clear();
-        cmbVideoFrameRate->addItems({QStringLiteral("12"), QStringLiteral("15"), QStringLiteral("23.97"),
-                                     QStringLiteral("24"), QStringLiteral("25"), QStringLiteral("29.97"),
-                                     QStringLiteral("30"), QStringLiteral("Auto")});
-        cmbVideoFrameRate->setCurrentIndex(4);
+        cmbVideoFrameRate->addItems(frameRates());
+        cmbVideoFrameRate->setCurrentIndex(startFrameRate);
         cmbAudioSamplerate->clear();
-        cmbAudioSamplerate->addItems({QStringLiteral("11025"), QStringLiteral("22050"), QStringLiteral("44100")});
-        cmbAudioSamplerate->setCurrentIndex(1);
+        cmbAudioSamplerate->addItems(sampleRates());
+        cmbAudioSamplerate->setCurrentIndex(startSampleRate);
         cmbAudioBitrate->clear();
-        cmbAudioBitrate->addItems({QStringLiteral("16"), QStringLiteral("24"), QStringLiteral("32"),
-                                   QStringLiteral("40"), QStringLiteral("48"), QStringLiteral("56"),
-                                   QStringLiteral("64"), QStringLiteral("80"), QStringLiteral("96"),
-                                   QStringLiteral("112"), QStringLiteral("128")});
-        cmbAudioBitrate->setCurrentIndex(8);
+        cmbAudioBitrate->addItems(audioBitrates());
+        cmbAudioBitrate->setCurrentIndex(startAudioBitrate);
         optVideoWindowOriginal->setChecked(true);
 
         // The watermark dialog loads hidden; its own load reads the font lists.
@@ -427,12 +424,8 @@ void frmMain::failureReport(const RuntimeError &error)
 
 void frmMain::loadList(QComboBox *list, const QString &relativePath)
 {
-    const QStringList lines = textfiles::readLines(appfolder::joinPath(m_forms.appFolder(), relativePath));
     list->clear();
-    for (const QString &line : lines) {
-        if (!line.isEmpty())
-            list->addItem(line);
-    }
+    list->addItems(encodesettings::listEntries(appfolder::joinPath(m_forms.appFolder(), relativePath)));
 }
 
 void frmMain::LoadVideoWindowSizes()
@@ -465,7 +458,7 @@ void frmMain::LoadVideoBitrates()
             throw RuntimeError(rt::InvalidPropertyValue);
         // The fifth entry where there is one; a shorter list starts on its
         // first entry.
-        cmbVideoBitrate->setCurrentIndex(cmbVideoBitrate->count() >= 5 ? 4 : 0);
+        cmbVideoBitrate->setCurrentIndex(encodesettings::startVideoBitrate(cmbVideoBitrate->count()));
     } catch (const RuntimeError &e) {
         failureReport(e);
     }

@@ -6,7 +6,7 @@
 #include "app/ui_forms.h"
 #include "encode/encodejob.h"
 #include "process/frmProgress.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QCheckBox>

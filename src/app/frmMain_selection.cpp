@@ -6,7 +6,7 @@
 #include "common/prompts.h"
 #include "common/errors.h"
 #include "encode/outputnames.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "watermark/frmWatermarkOptions.h"
 

@@ -5,7 +5,7 @@
 #include "common/prompts.h"
 #include "common/errors.h"
 #include "common/textfiles.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "settings/frmVideoBitrates.h"
 #include "settings/frmVideoWindowSizes.h"

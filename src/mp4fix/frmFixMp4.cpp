@@ -4,7 +4,7 @@
 #include "common/prompts.h"
 #include "mp4fix/fixmp4.h"
 #include "process/toolrunner.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

@@ -3,7 +3,7 @@
 #include "common/mdlMain.h"
 #include "common/prompts.h"
 #include "process/mdlKillProcess.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -4,7 +4,7 @@
 #include "common/prompts.h"
 #include "common/errors.h"
 #include "common/textfiles.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 #include "settings/listfiles.h"
 
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "settings/frmVideoWindowSizes.h"
 
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 #include "settings/listfiles.h"
 
 #include <QGroupBox>

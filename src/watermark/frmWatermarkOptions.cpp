@@ -5,7 +5,8 @@
 #include "common/prompts.h"
 #include "common/errors.h"
 #include "common/textfiles.h"
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
+#include "watermark/fonts.h"
 #include "watermark/watermarkfilter.h"
 
 #include <QCheckBox>
@@ -269,9 +270,9 @@ void frmWatermarkOptions::Form_Load()
         LoadFontList();
         LoadFontSizes();
         // 5: the third size (the preview follows).
-        if (cmbWMFontSize->count() < 3)
+        if (cmbWMFontSize->count() <= watermark::startFontSize)
             throw RuntimeError(rt::InvalidPropertyValue);
-        cmbWMFontSize->setCurrentIndex(2);
+        cmbWMFontSize->setCurrentIndex(watermark::startFontSize);
         throwPendingError();
         // 6-7: the first font, name and file.
         if (cmbWMFontName->count() < 1 || cmbWMFontFileName->count() < 1)
@@ -291,31 +292,24 @@ void frmWatermarkOptions::Form_Load()
 
 void frmWatermarkOptions::LoadFontList()
 {
-    const QStringList lines = textfiles::readLines(
-        appfolder::joinPath(m_appFolder, QStringLiteral("wmfonts/_fontlist.txt")));
+    const watermark::FontList fonts = watermark::readFontList(m_appFolder);
     // Filling is not choosing: the lists react only to the choices below.
     const QSignalBlocker blockNames(cmbWMFontName);
     const QSignalBlocker blockFiles(cmbWMFontFileName);
-    for (const QString &line : lines) {
-        const QStringList fields = line.split(QLatin1Char('#'));
-        if (fields.size() < 2)
-            throw RuntimeError(rt::SubscriptOutOfRange);
-        cmbWMFontName->addItem(fields.at(0));
-        cmbWMFontFileName->addItem(fields.at(1));
-        cmbWMFontName->setCurrentIndex(-1);
-        cmbWMFontFileName->setCurrentIndex(-1);
-    }
+    cmbWMFontName->addItems(fonts.names);
+    cmbWMFontFileName->addItems(fonts.files);
+    cmbWMFontName->setCurrentIndex(-1);
+    cmbWMFontFileName->setCurrentIndex(-1);
+    // The fonts before a line without "#" stay in the lists.
+    if (!fonts.complete)
+        throw RuntimeError(rt::SubscriptOutOfRange);
 }
 
 void frmWatermarkOptions::LoadFontSizes()
 {
-    const QStringList lines = textfiles::readLines(
-        appfolder::joinPath(m_appFolder, QStringLiteral("wmfonts/_fontsize.txt")));
     const QSignalBlocker block(cmbWMFontSize);
-    for (const QString &line : lines) {
-        cmbWMFontSize->addItem(line);
-        cmbWMFontSize->setCurrentIndex(-1);
-    }
+    cmbWMFontSize->addItems(watermark::readFontSizes(m_appFolder));
+    cmbWMFontSize->setCurrentIndex(-1);
 }
 
 void frmWatermarkOptions::optTextWM_Click()

@@ -1,7 +1,7 @@
 // The splash, the about box and its links.
 #include "app/frmAbout.h"
 #include "app/frmSplash.h"
-#include "app/ui_controls.h"
+#include "common/ui_controls.h"
 #include "app/weblinks.h"
 #include "support/scriptedprompts.h"
 

@@ -2,7 +2,7 @@
 // characters for the key filters, and path labels that shorten a long path
 // in the middle instead of widening their window.
 #include "app/frmMain.h"
-#include "app/ui_controls.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "mp4fix/frmFixMp4.h"
 #include "support/scriptedprompts.h"

@@ -1,6 +1,6 @@
 // Conversions of control texts and the run-time error texts.
-#include "app/conversions.h"
-#include "app/runtimeerror.h"
+#include "common/conversions.h"
+#include "common/errors.h"
 #include "support/testprogram.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 // Files and folders dropped on the main window and on the fixer.
 #include "app/frmMain.h"
-#include "app/ui_controls.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "mp4fix/frmFixMp4.h"
 #include "support/scriptedprompts.h"

@@ -1,5 +1,5 @@
 // The program's own prompts: file-dialog filters as Qt reads them.
-#include "app/ui_qtprompts.h"
+#include "common/ui_qtprompts.h"
 
 #include <QTest>
 

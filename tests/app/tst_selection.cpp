@@ -1,10 +1,10 @@
 // Step 1 of the main window: source, output folder and output names; and the
 // window-size and time-field reactions of step 2.
 #include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/runtimeerror.h"
-#include "app/selection.h"
-#include "app/ui_controls.h"
+#include "common/mdlMain.h"
+#include "common/errors.h"
+#include "encode/outputnames.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"

@@ -1,7 +1,7 @@
 // Start-up, list loading, closing and the single instance of the program.
 #include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/ui_controls.h"
+#include "common/mdlMain.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"

@@ -1,8 +1,8 @@
 // The encoder command lines, byte for byte: every blank, the doubled blanks
 // where pieces meet, the quoting of paths and the failures of the builders.
-#include "app/runtimeerror.h"
+#include "common/errors.h"
 #include "encode/commandlines.h"
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "support/testappdir.h"
 #include "support/testprogram.h"
 

@@ -1,10 +1,10 @@
 // The command lines against the real tools: each command is split the way
 // the runner splits it, started without a shell from the application folder,
 // and its output checked with ffprobe.
-#include "app/mdlMain.h"
-#include "app/selection.h"
+#include "common/mdlMain.h"
+#include "encode/outputnames.h"
 #include "encode/commandlines.h"
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "support/testappdir.h"
 #include "support/testprogram.h"
 

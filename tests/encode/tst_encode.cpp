@@ -1,10 +1,10 @@
 // A whole encode request through the main window, with the fake tool as the
 // encoder and as the faststart tool.
 #include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/ui_controls.h"
+#include "common/mdlMain.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "process/frmProgress.h"
 #include "support/faketool_log.h"
 #include "support/scriptedprompts.h"

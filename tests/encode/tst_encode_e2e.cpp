@@ -1,8 +1,8 @@
 // Whole encode requests through the main window with Debian's ffmpeg and
 // qt-faststart, checked with ffprobe.
 #include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/ui_controls.h"
+#include "common/mdlMain.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"

@@ -1,6 +1,6 @@
 // The rules of an encode request: the checks and their order, the judgement
 // of an output, and the faststart step that must never lose the MP4.
-#include "app/runtimeerror.h"
+#include "common/errors.h"
 #include "encode/encoderequest.h"
 #include "support/testappdir.h"
 #include "support/testprogram.h"

@@ -1,6 +1,6 @@
 // The "Make Mp4 Streamable" tool with Debian's qt-faststart as ma.
-#include "app/mdlMain.h"
-#include "app/ui_controls.h"
+#include "common/mdlMain.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "mp4fix/fixmp4.h"
 #include "mp4fix/frmFixMp4.h"

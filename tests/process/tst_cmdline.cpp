@@ -1,5 +1,5 @@
 // Splitting command texts into arguments and quoting arguments for them.
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 
 #include <QRandomGenerator>
 #include <QTest>

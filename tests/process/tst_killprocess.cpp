@@ -1,5 +1,5 @@
 // Ending the program's own tool processes by name, and only those.
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "process/mdlDOSPipe.h"
 #include "process/mdlKillProcess.h"
 #include "support/faketool_log.h"

@@ -1,10 +1,10 @@
 // The progress window: what it shows, how a run goes through it, and how a
 // cancel ends the run.
 #include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/ui_controls.h"
+#include "common/mdlMain.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "process/frmProgress.h"
 #include "process/mdlDOSPipe.h"
 #include "support/faketool_log.h"

@@ -1,6 +1,6 @@
 // The progress bar and the time line of the progress window during real
 // encodes with Debian's ffmpeg, and for the runs that only show activity.
-#include "app/mdlMain.h"
+#include "common/mdlMain.h"
 #include "app/ui_forms.h"
 #include "encode/commandlines.h"
 #include "process/frmProgress.h"

@@ -1,5 +1,5 @@
 // The console runner: how a tool is started and how its output comes back.
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "process/mdlDOSPipe.h"
 #include "support/faketool_log.h"
 #include "support/scriptedprompts.h"

@@ -1,8 +1,8 @@
 // A profile named on the command line, applied at the end of start-up: in
 // the window under test, and through the real program binary.
 #include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/ui_controls.h"
+#include "common/mdlMain.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "settings/profile.h"
 #include "support/scriptedprompts.h"

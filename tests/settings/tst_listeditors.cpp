@@ -1,7 +1,7 @@
 // The bitrate and window-size list editors, alone and opened from the main
 // window's Edit menu.
 #include "app/frmMain.h"
-#include "app/mdlMain.h"
+#include "common/mdlMain.h"
 #include "app/ui_forms.h"
 #include "settings/frmVideoBitrates.h"
 #include "settings/frmVideoWindowSizes.h"

@@ -1,7 +1,7 @@
 // The profile file format without any window: the cipher, Windows-1252, the
 // 29-line codec, the plain forms of the values, and the list-file rules of
 // the editors.
-#include "app/runtimeerror.h"
+#include "common/errors.h"
 #include "settings/listfiles.h"
 #include "settings/profile.h"
 #include "settings/windows1252.h"

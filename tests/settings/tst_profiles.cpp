@@ -2,8 +2,8 @@
 // main window and of the watermark dialog, the control reactions that
 // loading runs, and every way a profile can be wrong.
 #include "app/frmMain.h"
-#include "app/mdlMain.h"
-#include "app/ui_controls.h"
+#include "common/mdlMain.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "settings/profile.h"
 #include "support/scriptedprompts.h"

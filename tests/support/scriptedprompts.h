@@ -1,7 +1,7 @@
 #pragma once
 // Prompts for tests: every prompt is recorded, answered from a queue, and a
 // prompt nobody scripted fails the running test.
-#include "app/prompts.h"
+#include "common/prompts.h"
 
 #include <QList>
 #include <QString>

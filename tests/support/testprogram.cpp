@@ -1,6 +1,6 @@
 #include "support/testprogram.h"
 
-#include "app/runtimeerror.h"
+#include "common/errors.h"
 
 #include <QComboBox>
 #include <QFile>

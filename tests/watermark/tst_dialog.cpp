@@ -2,8 +2,8 @@
 // live preview, the colour and picture dialogs, Save and its checks, Exit,
 // the close box, and the main window's check box and button.
 #include "app/frmMain.h"
-#include "app/runtimeerror.h"
-#include "app/ui_controls.h"
+#include "common/errors.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"

@@ -3,9 +3,9 @@
 // or picture lands in the chosen corner and nowhere else, and whatever the
 // user typed is drawn exactly as a textfile= reference without expansion
 // draws it.
-#include "app/ui_controls.h"
+#include "common/ui_controls.h"
 #include "app/ui_forms.h"
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "support/scriptedprompts.h"
 #include "support/testappdir.h"
 #include "watermark/frmWatermarkOptions.h"

@@ -1,7 +1,7 @@
 // The watermark filter text: the exact texts for ordinary values, the
 // position table, opacity and colour codes, what a build keeps, and the
 // escaping, checked by reading the text back the way ffmpeg reads it.
-#include "process/cmdline.h"
+#include "common/cmdline.h"
 #include "support/testappdir.h"
 #include "watermark/watermarkfilter.h"
 

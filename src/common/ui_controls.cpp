@@ -1,4 +1,4 @@
-#include "ui/ui_controls.h"
+#include "common/ui_controls.h"
 
 #include <QComboBox>
 #include <QCursor>

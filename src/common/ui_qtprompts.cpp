@@ -1,4 +1,4 @@
-#include "ui/ui_qtprompts.h"
+#include "common/ui_qtprompts.h"
 
 
 #include <QApplication>
