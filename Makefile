@@ -29,7 +29,7 @@ test: deps-test build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+	@for b in $(BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 
 install: build
 	@./scripts/install.sh $(BUILD)/appdir $(PREFIX)

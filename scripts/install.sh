@@ -51,8 +51,10 @@ while IFS= read -r -d '' f; do
 done < <(find "$appdir" -mindepth 1 -print0 | sort -z)
 
 ensure_dir "$prefix/bin"
-ln -sfn "$target/vidlark-encoder" "$prefix/bin/vidlark-encoder"
-made+=("F $prefix/bin/vidlark-encoder")
+for program in vidlark-encoder vidlark-encode; do
+  ln -sfn "$target/$program" "$prefix/bin/$program"
+  made+=("F $prefix/bin/$program")
+done
 
 exec_path="$prefix/bin/vidlark-encoder"
 case "$exec_path" in

@@ -1,6 +1,7 @@
 // "Start Encoding": the request as the controls hold it, run by the encode
 // job through the progress window; the window then takes the user to what
-// a refused request must mend.
+// a refused request must mend. Tools > "Copy HTML5 Video Tag": the <video>
+// element for the videos the last request made, put on the clipboard.
 #include "app/frmMain.h"
 
 #include "app/ui_forms.h"
@@ -10,7 +11,10 @@
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
 
@@ -24,7 +28,9 @@ public:
     mdlDOSPipe::RunResult run(const ToolRun &run) override
     {
         m_box->setText(run.commandLine);
-        const mdlDOSPipe::RunResult result = m_runner.run(ToolRun{m_box->text(), run.kind, run.source, run.output});
+        ToolRun shown = run;
+        shown.commandLine = m_box->text();
+        const mdlDOSPipe::RunResult result = m_runner.run(shown);
         m_box->clear();
         return result;
     }
@@ -95,4 +101,21 @@ void frmMain::cmdEncode_Click()
     case SaveWatermark: cmdWMOptions_Click(); break;
     default: break;
     }
+}
+
+void frmMain::mnuCopyVideoTag_Click()
+{
+    IPrompts &prompts = m_forms.prompts();
+    videotag::Made made = lastMade;
+    // Only what is still there is offered.
+    for (QString *path : {&made.mp4, &made.webm, &made.stillImage})
+        if (!path->isEmpty() && !QFileInfo(*path).isFile())
+            path->clear();
+    if (!videotag::hasVideo(made)) {
+        prompts.notice(QStringLiteral("NO VIDEO MADE YET! ENCODE TO MP4 OR WEBM FIRST."));
+        return;
+    }
+    made.size = videotag::probeVideoSize(m_forms.appFolder(), made.webm.isEmpty() ? made.mp4 : made.webm);
+    QGuiApplication::clipboard()->setText(videotag::html5VideoTag(made));
+    prompts.notice(QStringLiteral("HTML5 VIDEO TAG COPIED TO THE CLIPBOARD."));
 }

@@ -120,11 +120,12 @@ public:
     {
         const files::FileSnapshot before = files::FileSnapshot::of(output);
         const qint16 kind = format == Format::Flv ? ToolRun::Flv : format == Format::Mp4 ? ToolRun::Mp4 : ToolRun::Webm;
-        const mdlDOSPipe::RunResult run = m_runner.run(ToolRun{command, kind, r.source, output});
+        const mdlDOSPipe::RunResult run = m_runner.run(ToolRun{command, kind, r.source, output, formatName(format)});
         const Outcome outcome = judge(run, output, before);
         switch (outcome) {
         case Outcome::Cancelled:
-            if (QFileInfo(output).isFile())
+            // What the run wrote goes; an older file it never reached stays.
+            if (files::isNewFile(output, before))
                 QFile::remove(output);
             report(format, output, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
             return std::nullopt;
@@ -155,13 +156,13 @@ public:
     void makeStreamable(const QString &mp4, const QString &temp, const QString &command)
     {
         moveToTemp(mp4, temp);
-        settleFaststart(mp4, temp, m_runner.run(ToolRun{command, ToolRun::Tool, QString(), QString()}));
+        settleFaststart(mp4, temp, m_runner.run(ToolRun{command, ToolRun::Tool, r.source, mp4, QStringLiteral("faststart")}));
     }
 
     void grabStill(const QString &command, const QString &image)
     {
         const files::FileSnapshot before = files::FileSnapshot::of(image);
-        const mdlDOSPipe::RunResult run = m_runner.run(ToolRun{command, ToolRun::Tool, QString(), QString()});
+        const mdlDOSPipe::RunResult run = m_runner.run(ToolRun{command, ToolRun::Tool, r.source, image, formatName(Format::Still)});
         if (files::isNewFile(image, before)) {
             m_result.made.stillImage = image;
             report(Format::Still, image, Status::Made, QString());
@@ -206,6 +207,17 @@ private:
 };
 
 } // namespace
+
+QString formatName(Format format)
+{
+    switch (format) {
+    case Format::Flv: return QStringLiteral("flv");
+    case Format::Mp4: return QStringLiteral("mp4");
+    case Format::Webm: return QStringLiteral("webm");
+    case Format::Still: break;
+    }
+    return QStringLiteral("still");
+}
 
 JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner, const Reporter &reported)
 {

@@ -17,6 +17,9 @@ namespace encode {
 enum class Format { Flv, Mp4, Webm, Still };
 enum class Status { Made, Failed, Cancelled };
 
+// "flv", "mp4", "webm", "still".
+QString formatName(Format format);
+
 // What became of one output, as the job tells it.
 struct OutputReport {
     Format format = Format::Flv;

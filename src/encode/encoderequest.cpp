@@ -29,8 +29,7 @@ void validate(const Request &s, IPrompts &prompts)
         throw Refusal(QStringLiteral("INPUT OR SOURCE FILE REQUIRED!"), ChooseSource);
     if (s.outDir.isEmpty())
         throw Refusal(QStringLiteral("OUTPUT FOLDER MISSING!"), ChooseOutputFolder);
-    if (s.flv == 0 && s.mp4 == 0 && s.webm == 0)
-        throw Refusal(QStringLiteral("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"), ChooseFormat);
+    checkFormats(s);
 
     const OutputCheck outputs[] = {
         {s.flv, s.flvName, FlvName, RenameFlv, "OUTPUT FLV FILE NAME MISSING!",
@@ -57,25 +56,36 @@ void validate(const Request &s, IPrompts &prompts)
             throw Refusal(QLatin1String(o.isSource), o.renameSubject);
         if (!QFileInfo(path).isFile() || s.overwrite == Overwrite::Always)
             continue;
-        if (s.overwrite == Overwrite::Never
-            || prompts.question(o.name + QStringLiteral(" ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?"))
-                != vbYes)
+        const QString exists = o.name + QStringLiteral(" ALREADY EXISTS IN OUTPUT FOLDER.");
+        if (s.overwrite == Overwrite::Never)
+            throw Refusal(exists, o.renameSubject, Refusal::Style::Notice);
+        if (prompts.question(exists + QStringLiteral(" OVERWRITE?")) != vbYes)
             throw Refusal(QLatin1String(o.change), o.renameSubject, Refusal::Style::Notice);
     }
 
-    if (s.stillImage == 1) {
-        const qint16 minute = conv::CInt(s.minute);
-        if (minute < 0 || minute > 59)
-            throw Refusal(QStringLiteral("INVALID INPUT FOR MINUTES. ENTER A VALUE FROM 0 TO 59!"), StillMinute);
-        const bool notNegative = conv::Int(conv::CDbl(s.second)) >= 0;
-        const bool atMost59 = conv::CInt(s.second) <= 59;
-        if (!notNegative || !atMost59)
-            throw Refusal(QStringLiteral("INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!"), StillSecond);
-    }
+    if (s.stillImage == 1)
+        checkStillTime(s.minute, s.second);
 
     if (s.watermarking() && s.watermarkFilter.isEmpty())
         throw Refusal(QStringLiteral("PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"), SaveWatermark,
                       Refusal::Style::Notice);
+}
+
+void checkFormats(const Request &s)
+{
+    if (s.flv == 0 && s.mp4 == 0 && s.webm == 0)
+        throw Refusal(QStringLiteral("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"), ChooseFormat);
+}
+
+void checkStillTime(const QString &minuteText, const QString &second)
+{
+    const qint16 minute = conv::CInt(minuteText);
+    if (minute < 0 || minute > 59)
+        throw Refusal(QStringLiteral("INVALID INPUT FOR MINUTES. ENTER A VALUE FROM 0 TO 59!"), StillMinute);
+    const bool notNegative = conv::Int(conv::CDbl(second)) >= 0;
+    const bool atMost59 = conv::CInt(second) <= 59;
+    if (!notNegative || !atMost59)
+        throw Refusal(QStringLiteral("INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!"), StillSecond);
 }
 
 QString finalQuestion(const QString &outDir)

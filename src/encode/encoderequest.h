@@ -76,13 +76,19 @@ enum Subject {
 // Runs the checks in their order and throws a Refusal for the first that
 // fails. An existing output is put to the user as a question
 // ("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?") when the request
-// says Ask; Never refuses it without asking. An output that is the source
+// says Ask; Never refuses it without asking ("clip.flv ALREADY EXISTS IN
+// OUTPUT FOLDER."). An output that is the source
 // file itself (or whose MP4 ".temp" file would be) is refused before its
 // question. A minute or second text that is not a number throws
 // RuntimeError 13, a number beyond 16 bits 6; with no still image the texts
 // are not read. A ticked watermark box without a filter text is refused
 // last: encoding would silently leave the watermark out.
 void validate(const Request &request, IPrompts &prompts);
+
+// Two of those checks, for a front end that checks its settings before it
+// has a source: at least one format; a still-image time from 0 to 59 each.
+void checkFormats(const Request &request);
+void checkStillTime(const QString &minute, const QString &second);
 
 // "FILE(S) ENCODED - <folder>\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?"
 QString finalQuestion(const QString &outDir);

@@ -1,6 +1,9 @@
 #include "encode/videotag.h"
 
+#include "common/appfolder.h"
+
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
@@ -61,6 +64,21 @@ QSize videoSizeFromProbe(const QString &ffmpegOutput)
     if (!m.hasMatch())
         return QSize();
     return QSize(m.captured(1).toInt(), m.captured(2).toInt());
+}
+
+QSize probeVideoSize(const QString &appFolder, const QString &video)
+{
+    QProcess probe;
+    probe.setProcessChannelMode(QProcess::MergedChannels);
+    probe.setStandardInputFile(QProcess::nullDevice());
+    probe.start(appfolder::joinPath(appFolder, QStringLiteral("engine/ffmpeg")),
+                {QStringLiteral("-hide_banner"), QStringLiteral("-i"), video});
+    if (!probe.waitForFinished(15000)) {
+        probe.kill();
+        probe.waitForFinished();
+        return QSize();
+    }
+    return videoSizeFromProbe(QString::fromUtf8(probe.readAll()));
 }
 
 } // namespace videotag

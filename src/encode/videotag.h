@@ -29,4 +29,8 @@ QString html5VideoTag(const Made &made);
 // ("Stream #0:0: Video: h264 ..., 320x240 [SAR 1:1 DAR 4:3], ...").
 QSize videoSizeFromProbe(const QString &ffmpegOutput);
 
+// The width and height of a made video, from what the application folder's
+// engine/ffmpeg prints about it; an invalid size when it tells none.
+QSize probeVideoSize(const QString &appFolder, const QString &video);
+
 } // namespace videotag

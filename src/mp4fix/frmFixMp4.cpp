@@ -105,7 +105,7 @@ void frmFixMp4::cmdMakeStreamable_Click()
     }
 
     txtApp->setText(mp4fix::faststartCommand(m_appFolder, names));
-    m_runner.run(ToolRun{txtApp->text(), ToolRun::Tool, QString(), QString()});
+    m_runner.run(ToolRun{txtApp->text(), ToolRun::Tool, names.source, names.fixed, QStringLiteral("faststart")});
     txtApp->clear();
 
     if (QFileInfo::exists(names.work) && !QFile::remove(names.work))

@@ -10,9 +10,12 @@ struct ToolRun {
     enum Kind : qint16 { Tool = 0, Flv = 1, Mp4 = 2, Webm = 3 };
     QString commandLine;
     qint16 kind = Tool; // an encoder run (1 to 3), or any other tool
-    // For the encoder runs: what is encoded, and the output it writes.
+    // What is encoded, and the output the run writes.
     QString source;
     QString output;
+    // What the run makes, in a word: "flv", "mp4", "webm", "faststart",
+    // "still".
+    QString label;
 };
 
 class IToolRunner

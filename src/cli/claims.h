@@ -1,0 +1,31 @@
+#pragma once
+// Outputs this invocation is writing, marked in their folder so that another
+// invocation (on this machine or on another one sharing the folder) leaves
+// them alone: beside each output a hidden ".NAME.vidlark-lock" file, made
+// only when none exists, holding the host and process that made it.
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+class OutputClaims
+{
+public:
+    OutputClaims() = default;
+    OutputClaims(const OutputClaims &) = delete;
+    OutputClaims &operator=(const OutputClaims &) = delete;
+    ~OutputClaims() { release(); }
+
+    // Claims every path, or none: false, with the path another invocation
+    // holds in `taken`. A mark left by a process of this host that is gone
+    // is taken over.
+    bool claim(const QStringList &paths, QString *taken);
+    void release();
+
+    static QString markPath(const QString &output);
+
+private:
+    QStringList m_marks;
+};
+
+} // namespace cli

@@ -1,0 +1,33 @@
+#pragma once
+// The command line of vidlark-encode.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace cli {
+
+struct Options {
+    QStringList sources;
+    QString outputDir;             // empty: each source's own folder
+    QString profile;               // empty: the window's start-up settings
+    std::optional<bool> flv, mp4, webm; // set when --formats was given
+    std::optional<QString> stillMinute, stillSecond;
+    bool overwrite = false;
+    bool json = false;
+    bool html = false;
+    bool quiet = false;
+};
+
+struct Parsed {
+    enum What { Run, Help, Version, BadUsage } what = Run;
+    Options options;
+    QString error; // for BadUsage
+};
+
+// Reads the arguments after the program name.
+Parsed parseArguments(const QStringList &arguments);
+
+// What --help prints.
+QString helpText();
+
+} // namespace cli
