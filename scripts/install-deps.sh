@@ -11,9 +11,10 @@ PACKAGES=(
   ffmpeg
   fonts-dejavu-core fonts-liberation
 )
-# The tests check the desktop entry and the MIME type of an install.
+# The tests check the desktop entry and the MIME type of an install, and run
+# vidlark-encode under GNU parallel.
 if [ "${1:-}" = "test" ]; then
-  PACKAGES+=(desktop-file-utils libxml2-utils)
+  PACKAGES+=(desktop-file-utils libxml2-utils parallel)
 fi
 
 missing=()

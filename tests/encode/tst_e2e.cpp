@@ -1,0 +1,136 @@
+// Whole requests through the main window with Debian's ffmpeg and
+// qt-faststart, checked with ffprobe.
+#include "common/ui_controls.h"
+#include "support/fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_work;
+    QString m_clip;  // 4 s, noisy picture and sound, 320x240
+    QString m_short; // 3.4 s, 160x120, no sound
+
+    struct Program : TestProgram {
+        QString out;
+        Program(const QString &source, const QString &outDir, const QString &formats)
+        {
+            start();
+            out = outDir + "/";
+            QDir().mkpath(out);
+            window->lblInput->setCaption(source);
+            window->lblOutDir->setCaption(out);
+            window->txtOutFileFLV->setText("clip.flv");
+            window->txtOutFileMp4->setText("clip.mp4");
+            window->txtOutFileWebm->setText("clip.webm");
+            ui::setCheckValue(window->chkFLV, formats.contains("flv"));
+            ui::setCheckValue(window->chkMp4, formats.contains("mp4"));
+            ui::setCheckValue(window->chkWebm, formats.contains("webm"));
+            ui::setCheckValue(window->chkGrabStillImage, formats.contains("still"));
+        }
+        void encode(const QStringList &notices, bool question = true)
+        {
+            for (const QString &notice : notices)
+                prompts.expectMessage(notice);
+            if (question)
+                prompts.expectMessage("FILE(S) ENCODED - " + out + "\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?", vbYes);
+            window->cmdEncode_Click();
+        }
+    };
+
+private slots:
+    void initTestCase()
+    {
+        m_clip = m_work.filePath("my source $clip.avi");
+        m_short = m_work.filePath("short.avi");
+        QVERIFY(makeClip(m_clip, 4));
+        QVERIFY(makeClip(m_short, 3.4, "160x120", false));
+    }
+
+    // One request per output kind on the same clip.
+    void eachKind_data()
+    {
+        QTest::addColumn<QString>("formats");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("streams");
+        QTest::newRow("flv") << "flv" << "clip.flv" << QStringList{"video:h264", "audio:aac"};
+        QTest::newRow("mp4, streamable") << "mp4" << "clip.mp4" << QStringList{"video:h264", "audio:aac"};
+        QTest::newRow("webm and a resized still image") << "webm still" << "clip.webm"
+                                                        << QStringList{"video:vp8", "audio:vorbis"};
+    }
+    void eachKind()
+    {
+        QFETCH(QString, formats);
+        QFETCH(QString, file);
+        QFETCH(QStringList, streams);
+        Program p(m_clip, m_work.filePath(QTest::currentDataTag()), formats);
+        p.window->txtFrameSecond->setText("02");
+        p.window->cmbVideoWindow->setCurrentIndex(1); // resizes
+        p.encode({});
+        QCOMPARE(probeStreams(p.out + file), streams);
+        QCOMPARE(p.prompts.texts(ScriptedPrompts::Kind::ShowInFileManager), QStringList{p.out + file});
+        if (file.endsWith(".mp4")) {
+            QVERIFY(moovBeforeMdat(p.out + file));
+            QVERIFY(!QFile::exists(p.out + file + ".temp"));
+        }
+        if (formats.contains("still"))
+            QCOMPARE(probeValue(p.out + "clip.jpg", "stream=width") + "x" + probeValue(p.out + "clip.jpg", "stream=height"),
+                     p.window->cmbVideoWindow->currentText().section(' ', 0, 0));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // A short, small video is a video; a still image past its end says so.
+    void shortClip_data()
+    {
+        QTest::addColumn<bool>("still");
+        QTest::newRow("videos") << false;
+        QTest::newRow("and a still image at 00:30") << true;
+    }
+    void shortClip()
+    {
+        QFETCH(bool, still);
+        Program p(m_short, m_work.filePath(still ? "short still" : "short"), still ? "flv mp4 webm still" : "flv mp4 webm");
+        p.window->cmbVideoBitrate->setCurrentIndex(0);
+        p.encode(still ? QStringList{"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."} : QStringList());
+        for (const char *name : {"clip.flv", "clip.mp4", "clip.webm"}) {
+            QVERIFY(QFileInfo(p.out + name).size() < 524288);
+            QCOMPARE(probeStreams(p.out + name).value(0).section(':', 0, 0), QStringLiteral("video"));
+        }
+        QVERIFY(moovBeforeMdat(p.out + "clip.mp4"));
+        QVERIFY(!QFile::exists(p.out + "clip.jpg"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // An encoder that cannot write its whole file fails, and leaves no broken
+    // file under the output name.
+    void encoderStoppedHalfWay()
+    {
+        Program p(m_clip, m_work.filePath("limited"), "flv");
+        p.dir.setTool("engine/ffmpeg", "ulimit -f 100\nexec ffmpeg \"$@\"\n");
+        p.encode({QString()}, false);
+        QVERIFY(p.prompts.messages().value(0).startsWith("ENCODING FAILED! "));
+        QVERIFY(!QFile::exists(p.out + "clip.flv"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // An MP4 already streamable leaves the faststart tool nothing to do: it
+    // stays as the encoder made it.
+    void alreadyStreamableMp4IsKept()
+    {
+        Program p(m_short, m_work.filePath("faststart"), "mp4");
+        p.dir.writeFile("config/configx264v2.txt", "-movflags +faststart\r\n");
+        p.encode({});
+        QCOMPARE(probeStreams(p.out + "clip.mp4"), QStringList{"video:h264"});
+        QVERIFY(moovBeforeMdat(p.out + "clip.mp4"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"
