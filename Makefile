@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-test build run test bench install uninstall clean
+.PHONY: all deps deps-test build run test bench coverage install uninstall clean
 
 PREFIX ?= $(HOME)/.local
 
@@ -28,6 +28,15 @@ run: build
 test: deps-test build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# Line coverage of src/ by the whole suite, from a build of its own.
+coverage:
+	@./scripts/install-deps.sh coverage
+	@cmake -S . -B $(BUILD)-coverage -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage >/dev/null
+	@cmake --build $(BUILD)-coverage -j $(JOBS)
+	@find $(BUILD)-coverage -name '*.gcda' -delete
+	@cd $(BUILD)-coverage && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@gcovr --root . --filter 'src/' --exclude '.*_autogen.*' $(BUILD)-coverage
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 
@@ -38,4 +47,4 @@ uninstall:
 	@./scripts/uninstall.sh $(PREFIX)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-coverage

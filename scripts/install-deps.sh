@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and run the
-# program, and with "test" also what the tests use. The package lists live
-# here and nowhere else.
-#   install-deps.sh [test]
+# program, with "test" also what the tests use, with "coverage" also what
+# measures them. The package lists live here and nowhere else.
+#   install-deps.sh [test|coverage]
 set -euo pipefail
 
 PACKAGES=(
@@ -13,8 +13,11 @@ PACKAGES=(
 )
 # The tests check the desktop entry and the MIME type of an install, and run
 # vidlark-encode under GNU parallel.
-if [ "${1:-}" = "test" ]; then
+if [ "${1:-}" = "test" ] || [ "${1:-}" = "coverage" ]; then
   PACKAGES+=(desktop-file-utils libxml2-utils parallel)
+fi
+if [ "${1:-}" = "coverage" ]; then
+  PACKAGES+=(gcovr)
 fi
 
 missing=()
