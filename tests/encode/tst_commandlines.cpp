@@ -16,23 +16,7 @@ class TestCommandLines : public QObject
 
     TestAppDir m_app;
 
-    Request request() const
-    {
-        Request r;
-        r.appFolder = m_app.path();
-        r.source = "/v/my clip.avi";
-        r.outDir = "/out/";
-        r.flvName = "clip.flv";
-        r.mp4Name = "clip.mp4";
-        r.webmName = "clip.webm";
-        r.videoBitrate = "500";
-        r.frameRate = "25";
-        r.audioBitrate = "96";
-        r.sampleRate = "22050";
-        r.minute = "00";
-        r.second = "30";
-        return r;
-    }
+    Request request() const { return sampleRequest(m_app.path(), "/v/my clip.avi", "/out/"); }
 
 private slots:
     void commands_data()

@@ -77,26 +77,13 @@ class TestJob : public QObject
         QTemporaryDir work;
         ScriptedPrompts prompts;
         ScriptedRunner runner;
-        Request r;
         QString out;
-        Setup()
+        Request r;
+        Setup() : out(work.filePath("out") + "/")
         {
-            out = work.filePath("out") + "/";
             QDir().mkpath(out);
             writeFileBytes(work.filePath("src/clip.avi"), QByteArray(1000, 's'));
-            r.appFolder = app.path();
-            r.source = work.filePath("src/clip.avi");
-            r.outDir = out;
-            r.flv = r.mp4 = 1;
-            r.flvName = "clip.flv";
-            r.mp4Name = "clip.mp4";
-            r.webmName = "clip.webm";
-            r.videoBitrate = "500";
-            r.frameRate = "25";
-            r.audioBitrate = "96";
-            r.sampleRate = "22050";
-            r.minute = "00";
-            r.second = "30";
+            r = sampleRequest(app.path(), work.filePath("src/clip.avi"), out);
         }
         JobResult run() { return runEncodeJob(r, prompts, runner); }
         // "name=size" for each file of the output folder, in name order.

@@ -84,6 +84,25 @@ QList<QStringList> TestAppDir::toolLog() const
     return log;
 }
 
+encode::Request sampleRequest(const QString &appFolder, const QString &source, const QString &outDir)
+{
+    encode::Request r;
+    r.appFolder = appFolder;
+    r.source = source;
+    r.outDir = outDir;
+    r.flv = r.mp4 = 1;
+    r.flvName = QStringLiteral("clip.flv");
+    r.mp4Name = QStringLiteral("clip.mp4");
+    r.webmName = QStringLiteral("clip.webm");
+    r.videoBitrate = QStringLiteral("500");
+    r.frameRate = QStringLiteral("25");
+    r.audioBitrate = QStringLiteral("96");
+    r.sampleRate = QStringLiteral("22050");
+    r.minute = QStringLiteral("00");
+    r.second = QStringLiteral("30");
+    return r;
+}
+
 int runtimeErrorOf(const std::function<void()> &call)
 {
     try {

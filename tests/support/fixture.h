@@ -3,6 +3,7 @@
 // small shell scripts standing in for the external tools, Debian's ffmpeg
 // for real clips, and the program as the widget tests build it.
 #include "app/frmMain.h"
+#include "encode/encoderequest.h"
 #include "app/ui_forms.h"
 #include "support/scriptedprompts.h"
 
@@ -47,6 +48,11 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// A request for FLV and MP4 of `source` into `outDir` with the window's
+// start-up settings: names clip.*, 500 kbit/s, 25 fps, 96 kbit/s, 22050 Hz,
+// a still image (when asked for) at 00:30.
+encode::Request sampleRequest(const QString &appFolder, const QString &source, const QString &outDir);
 
 // The number of the RuntimeError the call throws, 0 when none.
 int runtimeErrorOf(const std::function<void()> &call);
