@@ -1,6 +1,7 @@
 #pragma once
-// The main window. Its controls hold the encode settings; the handlers of
-// each subsystem live in that subsystem's folder (frmMain_*.cpp).
+// The main window. Its controls hold the encode settings; its handlers live
+// in frmMain.cpp (start-up, closing, menus), frmMain_selection.cpp (steps 1
+// and 2), frmMain_encode.cpp and frmMain_settings.cpp.
 #include "encode/encoderequest.h"
 #include "encode/videotag.h"
 
@@ -123,7 +124,7 @@ public:
     void txtFrameSecond_KeyPress(int &keyAscii);
     QStringList strSourceNameParts;
 
-    // --- Watermark reactions (frmMain_watermark.cpp) ---
+    // --- Watermark reactions (frmMain_selection.cpp) ---
     void chkWatermark_Click();
     void cmdWMOptions_Click();
     // The watermark dialog saved its options: the box is ticked.
@@ -133,8 +134,7 @@ public:
     void cmdEncode_Click();
     // The request as the controls hold it now.
     encode::Request encodeRequest();
-    // The videos the last request made, for the HTML5 video tag
-    // (frmMain_videotag.cpp).
+    // The videos the last request made, for the HTML5 video tag.
     videotag::Made lastMade;
     void mnuCopyVideoTag_Click();
 
@@ -151,7 +151,7 @@ public:
     // True while LoadProfile applies the lines of a profile.
     bool m_applyingProfile = false;
 
-    // --- Tools (frmMain_mp4fix.cpp) ---
+    // --- Tools (frmMain.cpp) ---
     void mnuMakeMp4Streamable_Click();
 
     // Shows the failure report and ends the program (start-up and list loads).

@@ -173,8 +173,6 @@ void frmProgress::setRunCaptions(const QString &source, const QString &output)
 
 mdlDOSPipe::RunResult frmProgress::showModal()
 {
-    if (m_running)
-        return mdlDOSPipe::RunResult();
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();

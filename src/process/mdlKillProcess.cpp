@@ -76,11 +76,8 @@ QList<KillTarget> planKill(const QList<ProcessEntry> &table, const ProcessEntry 
 {
     // Descendants of self, following parent links down from it.
     QHash<qint64, QList<qint64>> children;
-    QHash<qint64, const ProcessEntry *> byPid;
-    for (const ProcessEntry &e : table) {
+    for (const ProcessEntry &e : table)
         children[e.ppid].append(e.pid);
-        byPid.insert(e.pid, &e);
-    }
     QSet<qint64> own;
     QList<qint64> queue{self.pid};
     while (!queue.isEmpty()) {
@@ -124,18 +121,7 @@ QList<KillTarget> planKill(const QList<ProcessEntry> &table, const ProcessEntry 
             plan.append(KillTarget{e.pid, false});
         }
     }
-    // A process already covered by one of its group's signals needs no
-    // signal of its own.
-    QList<KillTarget> out;
-    for (const KillTarget &t : plan) {
-        if (!t.group) {
-            const ProcessEntry *e = byPid.value(t.id);
-            if (e && groupsEnded.contains(e->pgid))
-                continue;
-        }
-        out.append(t);
-    }
-    return out;
+    return plan;
 }
 
 QList<ProcessEntry> readProcessTable()

@@ -141,8 +141,6 @@ std::optional<double> TimeLeftEstimator::update(double elapsed, double position,
         return m_shown;
     m_lastElapsed = elapsed;
     const double rate = position / elapsed;
-    if (!std::isfinite(rate) || rate <= 0)
-        return m_shown;
     // Smooth the rate; the first second tells too little to go by.
     m_rate = m_rate ? 0.8 * *m_rate + 0.2 * rate : rate;
     if (elapsed < 1.0)
