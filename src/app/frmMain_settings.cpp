@@ -69,13 +69,11 @@ void selectIndex(QComboBox *list, const QString &value)
 
 // Applies one line (1 to 28) through its control, so the control's own
 // reaction runs as it does for the user. Throws RuntimeError for a value the
-// control does not take. The watermark dialog is reached afresh for every
-// line: closing it through its close box while line 9 shows it drops it, and
-// the next access loads a new one.
+// control does not take.
 void applyProfileLine(frmMain &w, int line, const QString &value)
 {
     using namespace profile;
-    auto wm = [&w]() -> frmWatermarkOptions & { return w.forms().watermarkOptions(); };
+    frmWatermarkOptions &wm = w.forms().watermarkOptions();
     switch (line) {
     case FLV: ui::setCheckValue(w.chkFLV, checkState(value)); break;
     case Mp4: ui::setCheckValue(w.chkMp4, checkState(value)); break;
@@ -89,25 +87,25 @@ void applyProfileLine(frmMain &w, int line, const QString &value)
     case GrabStillImage: ui::setCheckValue(w.chkGrabStillImage, checkState(value)); break;
     case StillMinute: w.txtFrameMinute->setText(value); break;
     case StillSecond: w.txtFrameSecond->setText(value); break;
-    case TextWatermark: ui::setOption(wm().optTextWM, optionState(value)); break;
-    case ImageWatermark: ui::setOption(wm().optImageWM, optionState(value)); break;
-    case TopLeft: ui::setOption(wm().optTopLeft, optionState(value)); break;
-    case TopRight: ui::setOption(wm().optTopRight, optionState(value)); break;
-    case BottomLeft: ui::setOption(wm().optBottomLeft, optionState(value)); break;
-    case BottomRight: ui::setOption(wm().optBottomRight, optionState(value)); break;
-    case WatermarkText: wm().txtWatermark->setText(value); break;
-    case FontName: selectIndex(wm().cmbWMFontName, value); break;
-    case FontFile: selectIndex(wm().cmbWMFontFileName, value); break;
-    case FontSize: selectIndex(wm().cmbWMFontSize, value); break;
-    case FontColorText: wm().txtWMFontColor->setText(value); break;
+    case TextWatermark: ui::setOption(wm.optTextWM, optionState(value)); break;
+    case ImageWatermark: ui::setOption(wm.optImageWM, optionState(value)); break;
+    case TopLeft: ui::setOption(wm.optTopLeft, optionState(value)); break;
+    case TopRight: ui::setOption(wm.optTopRight, optionState(value)); break;
+    case BottomLeft: ui::setOption(wm.optBottomLeft, optionState(value)); break;
+    case BottomRight: ui::setOption(wm.optBottomRight, optionState(value)); break;
+    case WatermarkText: wm.txtWatermark->setText(value); break;
+    case FontName: selectIndex(wm.cmbWMFontName, value); break;
+    case FontFile: selectIndex(wm.cmbWMFontFileName, value); break;
+    case FontSize: selectIndex(wm.cmbWMFontSize, value); break;
+    case FontColorText: wm.txtWMFontColor->setText(value); break;
     case FontColor: {
         const quint32 color = colorValue(value);
-        wm().txtWMFontColor->setForeColor(color);
-        ui::setForeColor(wm().lblWMPreview, color);
+        wm.txtWMFontColor->setForeColor(color);
+        ui::setForeColor(wm.lblWMPreview, color);
         break;
     }
-    case Transparency: wm().txtWMAlpha->setText(value); break;
-    case ImagePath: wm().lblWMImagePath->setCaption(value); break;
+    case Transparency: wm.txtWMAlpha->setText(value); break;
+    case ImagePath: wm.lblWMImagePath->setCaption(value); break;
     case AudioBitrate: selectIndex(w.cmbAudioBitrate, value); break;
     case AudioSamplerate: selectIndex(w.cmbAudioSamplerate, value); break;
     default: break;

@@ -26,7 +26,6 @@ QString stripBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-
 } // namespace
 
 double roundHalfEven(double value)

@@ -1,6 +1,5 @@
 #include "common/ui_qtprompts.h"
 
-
 #include <QApplication>
 #include <QColorDialog>
 #include <QDBusConnection>
