@@ -1,7 +1,7 @@
 #pragma once
-// Windows-1252, the code page profiles are written in. Profiles made by the
-// Windows program and by us must read the same on both sides, so accented
-// texts are stored as these single bytes, never as UTF-8.
+// Windows-1252, the code page profiles are written in: every character of a
+// profile is one byte of it, so accented texts are stored as these single
+// bytes, never as UTF-8, and a profile reads the same wherever it is read.
 #include <QByteArray>
 #include <QString>
 #include <optional>
