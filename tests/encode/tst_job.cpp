@@ -111,12 +111,13 @@ private slots:
         const auto step = [](std::initializer_list<std::pair<const QString, Step>> steps) { return Steps(steps); };
         QTest::newRow("made") << "flv,mp4" << Steps() << QStringList() << "clip.mp4"
                               << QStringList{"clip.flv=600000", "clip.mp4=600000"} << "flv,mp4,faststart";
-        QTest::newRow("status 1 after 700 kB, with the tool's last error line")
+        QTest::newRow("status 1 after 700 kB, with the tool's last error line; 300 kB with frames made")
             << "flv,mp4"
             << step({{"flv", {1, false, false, true, false, 700000,
-                              "Error closing file x.flv: No space left on device\nConversion failed!\n"}}})
+                              "Error closing file x.flv: No space left on device\nConversion failed!\n"}},
+                     {"mp4", {0, false, false, true, false, 300000, frames}}})
             << QStringList{"ENCODING FAILED! ERROR CLOSING FILE X.FLV: NO SPACE LEFT ON DEVICE."} << "clip.mp4"
-            << QStringList{"clip.mp4=600000"} << "flv,mp4,faststart";
+            << QStringList{"clip.mp4=300000"} << "flv,mp4,faststart";
         QTest::newRow("a failed MP4 is not made streamable")
             << "flv,mp4" << step({{"mp4", {1, false, false, true, false, 700000, frames}}})
             << QStringList{"ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1."} << "clip.flv"
