@@ -36,7 +36,7 @@ QList<Planned> plannedOutputs(const encode::Request &r)
         planned.append({encode::Format::Mp4, commandlines::mp4OutputPath(r)});
     if (r.webm == 1)
         planned.append({encode::Format::Webm, commandlines::webmOutputPath(r)});
-    if (r.stillImage == 1 && r.flvName.size() >= 4)
+    if (r.stillImage == 1)
         planned.append({encode::Format::Still, commandlines::stillImagePath(r)});
     return planned;
 }
@@ -79,12 +79,13 @@ encode::Request sharedRequest(const Options &o, const QString &appFolder, const 
     if (r.watermarking()) {
         // Built as the dialog's Save builds it; the picture copy lies in
         // this invocation's own folder, where its encoders run.
-        const std::optional<watermark::Filter> filter = watermark::buildFilter(
-            settings.watermark(appFolder), watermark::State(), workingFolder, watermark::programName());
-        if (!filter)
-            throw Refusal(QStringLiteral("PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"));
-        r.watermarkFilter = filter->text;
-        r.pictureName = filter->imageName;
+        // Neither kind chosen builds nothing, which the check refuses.
+        if (const auto filter = watermark::buildFilter(settings.watermark(appFolder), watermark::State(),
+                                                       workingFolder, watermark::programName())) {
+            r.watermarkFilter = filter->text;
+            r.pictureName = filter->imageName;
+        }
+        encode::checkWatermark(r);
     }
     return r;
 }

@@ -66,9 +66,7 @@ void validate(const Request &s, IPrompts &prompts)
     if (s.stillImage == 1)
         checkStillTime(s.minute, s.second);
 
-    if (s.watermarking() && s.watermarkFilter.isEmpty())
-        throw Refusal(QStringLiteral("PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"), SaveWatermark,
-                      Refusal::Style::Notice);
+    checkWatermark(s);
 }
 
 void checkFormats(const Request &s)
@@ -86,6 +84,13 @@ void checkStillTime(const QString &minuteText, const QString &second)
     const bool atMost59 = conv::CInt(second) <= 59;
     if (!notNegative || !atMost59)
         throw Refusal(QStringLiteral("INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!"), StillSecond);
+}
+
+void checkWatermark(const Request &s)
+{
+    if (s.watermarking() && s.watermarkFilter.isEmpty())
+        throw Refusal(QStringLiteral("PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"), SaveWatermark,
+                      Refusal::Style::Notice);
 }
 
 QString finalQuestion(const QString &outDir)

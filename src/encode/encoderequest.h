@@ -85,10 +85,12 @@ enum Subject {
 // last: encoding would silently leave the watermark out.
 void validate(const Request &request, IPrompts &prompts);
 
-// Two of those checks, for a front end that checks its settings before it
-// has a source: at least one format; a still-image time from 0 to 59 each.
+// Three of those checks, for a front end that checks its settings before it
+// has a source: at least one format; a still-image time from 0 to 59 each; a
+// filter text for a ticked watermark.
 void checkFormats(const Request &request);
 void checkStillTime(const QString &minute, const QString &second);
+void checkWatermark(const Request &request);
 
 // "FILE(S) ENCODED - <folder>\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?"
 QString finalQuestion(const QString &outDir);
