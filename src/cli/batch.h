@@ -4,6 +4,8 @@
 // it), then for each source the request the window would make for it, run
 // by the same encode job.
 #include <QString>
+#include <QByteArray>
+#include <QList>
 #include <QStringList>
 
 #include <cstdio>
@@ -12,6 +14,9 @@ namespace cli {
 
 enum ExitStatus { AllMade = 0, SomeFailed = 1, BadUsage = 2, Interrupted = 130 };
 
-int run(const QStringList &arguments, const QString &appFolder, std::FILE *out, std::FILE *err);
+// rawArguments: the same arguments as bytes, to tell a name that is not
+// valid UTF-8 (which no decoded text can name again).
+int run(const QStringList &arguments, const QString &appFolder, std::FILE *out, std::FILE *err,
+        const QList<QByteArray> &rawArguments = {});
 
 } // namespace cli

@@ -2,7 +2,8 @@
 // Outputs this invocation is writing, marked in their folder so that another
 // invocation (on this machine or on another one sharing the folder) leaves
 // them alone: beside each output a hidden ".NAME.vidlark-lock" file, made
-// only when none exists, holding the host and process that made it.
+// only when none exists, holding the host and process that made it (its pid
+// and start time) and what stood at the output when it was claimed.
 #include <QString>
 #include <QStringList>
 
@@ -18,7 +19,9 @@ public:
 
     // Claims every path, or none: false, with the path another invocation
     // holds in `taken`. A mark left by a process of this host that is gone
-    // is taken over.
+    // is taken over, after what that run left is cleaned up: its partial
+    // output and the MP4's working copy go, and an older file it had set
+    // aside comes back.
     bool claim(const QStringList &paths, QString *taken);
     void release();
 
@@ -27,5 +30,10 @@ public:
 private:
     QStringList m_marks;
 };
+
+// This invocation's own temp folder is marked with its owner; at start-up
+// the folders of invocations of this host that are gone are removed.
+bool markWorkFolder(const QString &folder);
+void sweepWorkFolders(const QString &tempRoot);
 
 } // namespace cli

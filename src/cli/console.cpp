@@ -41,17 +41,42 @@ Console::Console(const Options &options, std::FILE *out, std::FILE *err, bool te
 {
 }
 
-void Console::line(std::FILE *stream, const QString &text)
+QString escapeControls(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8() + '\n';
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f))
+            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+void Console::write(std::FILE *stream, const QByteArray &bytes)
+{
+    if (stream == m_out && m_outLost)
+        return;
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
+    // Nobody reads what comes next: the run ends as if interrupted.
+    if (stream == m_out && std::ferror(stream)) {
+        m_outLost = true;
+        Interrupts::raise();
+    }
+}
+
+void Console::line(std::FILE *stream, const QString &text)
+{
+    write(stream, (m_options.json && stream == m_out ? text : escapeControls(text)).toUtf8() + '\n');
 }
 
 void Console::endProgressLine()
 {
     if (m_progressShown) {
-        std::fputc('\n', m_err);
+        write(m_err, "\n");
         m_progressShown = false;
     }
 }
@@ -101,9 +126,7 @@ void Console::progress(const ToolRun &run, double elapsed, std::optional<double>
     if (fraction)
         text += QString::number(*fraction * 100, 'f', 0) + QStringLiteral("%  ");
     text += progressLine(elapsed, left, speed);
-    const QByteArray bytes = "\r\x1b[K" + text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_err);
-    std::fflush(m_err);
+    write(m_err, "\r\x1b[K" + escapeControls(text).toUtf8());
     m_progressShown = true;
 }
 
@@ -148,9 +171,7 @@ void Console::tag(const QString &html)
         line(m_out, QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
         return;
     }
-    const QByteArray bytes = html.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
-    std::fflush(m_out);
+    write(m_out, html.toUtf8());
 }
 
 void Console::summary(int sources, int exitStatus)
@@ -192,7 +213,9 @@ void onSignal(int)
 {
     g_interrupted = 1;
     const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(g_wakeUp[1], &byte, 1);
+    if (g_wakeUp[1] >= 0) {
+        [[maybe_unused]] const ssize_t ignored = ::write(g_wakeUp[1], &byte, 1);
+    }
 }
 
 } // namespace
@@ -206,6 +229,7 @@ Interrupts::Interrupts()
     sigemptyset(&action.sa_mask);
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(sig, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
     if (g_wakeUp[0] < 0)
         return;
     // The runner turns the event loop while a tool runs: the tool is ended
@@ -221,7 +245,7 @@ Interrupts::Interrupts()
 
 Interrupts::~Interrupts()
 {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
         ::signal(sig, SIG_DFL);
     for (int &fd : g_wakeUp) {
         if (fd >= 0)
@@ -233,6 +257,11 @@ Interrupts::~Interrupts()
 bool Interrupts::received()
 {
     return g_interrupted != 0;
+}
+
+void Interrupts::raise()
+{
+    onSignal(0);
 }
 
 ConsoleRunner::ConsoleRunner(IPrompts &prompts, Console &console, const QString &workingFolder)

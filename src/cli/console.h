@@ -36,6 +36,7 @@ public:
 
 private:
     void line(std::FILE *stream, const QString &text);
+    void write(std::FILE *stream, const QByteArray &bytes);
     void endProgressLine();
 
     const Options &m_options;
@@ -45,6 +46,7 @@ private:
     QString m_source;
     double m_lastProgress = -1;
     bool m_progressShown = false;
+    bool m_outLost = false;
     int m_made = 0, m_failed = 0, m_refused = 0, m_cancelled = 0;
 };
 
@@ -68,13 +70,20 @@ private:
 
 // Ctrl-C, SIGTERM and SIGHUP: the running tool and everything it started
 // are ended (only this program's own processes), and no later run starts.
+// SIGPIPE is ignored meanwhile: a standard output that is closed (a reader
+// that went away) is noticed by the console and raised as an interrupt.
 class Interrupts : public QObject
 {
 public:
     Interrupts();
     ~Interrupts() override;
     static bool received();
+    static void raise();
 };
+
+// The text with its control characters shown as "\xNN", for a terminal or
+// a log that must not act on them.
+QString escapeControls(const QString &text);
 
 // Runs the tools in a folder of this invocation's own, showing progress.
 class ConsoleRunner : public IToolRunner

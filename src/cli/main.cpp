@@ -13,5 +13,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(VIDLARK_VERSION));
     // The application folder is the folder of the program binary, resolved
     // through links.
-    return cli::run(QCoreApplication::arguments().mid(1), QCoreApplication::applicationDirPath(), stdout, stderr);
+    QList<QByteArray> raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QByteArray(argv[i]);
+    return cli::run(QCoreApplication::arguments().mid(1), QCoreApplication::applicationDirPath(), stdout, stderr,
+                    raw);
 }

@@ -40,4 +40,15 @@ bool isNewFile(const QString &path, const FileSnapshot &before)
     return after.exists && QFileInfo(path).isFile() && !(before.exists && after == before);
 }
 
+bool removeLink(const QString &path)
+{
+    return !QFileInfo(path).isSymLink() || QFile::remove(path);
+}
+
+QString setAsidePath(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".vidlark-old");
+}
+
 } // namespace files

@@ -26,4 +26,13 @@ struct FileSnapshot {
 // `before` (a new file, or the old one rewritten).
 bool isNewFile(const QString &path, const FileSnapshot &before);
 
+// Removes a symbolic link at the path (one that leads nowhere included), so
+// that a tool writing there makes a file of its own instead of writing
+// wherever the link leads. False when a link stays.
+bool removeLink(const QString &path);
+
+// Where an output that is to be replaced waits until its replacement is
+// made: ".NAME.vidlark-old" beside it.
+QString setAsidePath(const QString &path);
+
 } // namespace files

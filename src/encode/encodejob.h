@@ -15,10 +15,22 @@
 namespace encode {
 
 enum class Format { Flv, Mp4, Webm, Still };
-enum class Status { Made, Failed, Cancelled };
+enum class Status { Made, Failed, Refused, Cancelled };
 
 // "flv", "mp4", "webm", "still".
 QString formatName(Format format);
+// "made", "failed", "refused", "cancelled".
+QString statusName(Status status);
+
+// One output the request asks for.
+struct PlannedOutput {
+    Format format = Format::Flv;
+    QString path;
+};
+
+// The outputs of a request, in the order the job makes them. Throws
+// RuntimeError as the still image's path does.
+QList<PlannedOutput> plannedOutputs(const Request &request);
 
 // What became of one output, as the job tells it.
 struct OutputReport {
@@ -33,17 +45,35 @@ struct JobResult {
     // request went on).
     QString refusal;
     int refusedSubject = 0;
-    // Every output the job ran, in order.
+    // One report for every planned output, in the plan's order.
     QList<OutputReport> outputs;
     // What was made, for the HTML5 video tag.
     videotag::Made made;
+    bool allMade() const;
 };
 
 using Reporter = std::function<void(const OutputReport &report)>;
 
 // Runs the request. Every message goes to the prompts (refusals in their
 // style, verdicts as notices, run-time failures as the general error
-// report); each judged run is also handed to `reported` as it is judged.
+// report). Every planned output is reported exactly once, to `reported` as
+// it is settled and in JobResult::outputs: made, failed, refused (every one,
+// when the checks refuse the request) or cancelled; the outputs a request
+// that ended early never reached share the ending's status (cancelled after
+// a cancel, failed otherwise).
+//
+// An output path that is a symbolic link is removed first, never followed.
+// A file that stands at a video output's path (the user agreed to replace
+// it) is set aside and comes back unless the new one is made; so is an old
+// still image when the request says Overwrite::Always.
+//
+// Where the application folder has engine/ffprobe, a run that ended with
+// status 0 is made only when its output reads back to its end (see verify.h):
+// an incomplete output fails and is removed; one that covers under 90 % of
+// the source's stated duration is a bad source and is kept. The MP4 is
+// reported after its faststart step, which must leave the index first; when
+// that step fails, the encoded MP4 is put back and reported as not made
+// streamable.
 //
 // The verdict of an encoder run, in this order: cancelled (the partial
 // output removed, the request ends); no file at the output path, or the

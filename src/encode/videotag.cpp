@@ -8,6 +8,10 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace videotag {
 
 namespace {
@@ -71,6 +75,13 @@ QSize probeVideoSize(const QString &appFolder, const QString &video)
     QProcess probe;
     probe.setProcessChannelMode(QProcess::MergedChannels);
     probe.setStandardInputFile(QProcess::nullDevice());
+    // The probe ends with this program, even when it is killed. The death
+    // signal follows the thread that starts it: the main thread here.
+    const pid_t parent = ::getpid();
+    probe.setChildProcessModifier([parent] {
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+            ::_exit(127);
+    });
     probe.start(appfolder::joinPath(appFolder, QStringLiteral("engine/ffmpeg")),
                 {QStringLiteral("-hide_banner"), QStringLiteral("-i"), video});
     if (!probe.waitForFinished(15000)) {

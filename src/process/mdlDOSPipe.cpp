@@ -16,7 +16,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -94,24 +94,77 @@ QByteArray resolveProgram(const QString &program)
     return QFile::encodeName(QStandardPaths::findExecutable(program));
 }
 
-// Everything posix_spawn needs, released on every path.
-struct SpawnSetup {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    bool actionsReady = false;
-    bool attributesReady = false;
-    ~SpawnSetup()
-    {
-        if (actionsReady)
-            posix_spawn_file_actions_destroy(&actions);
-        if (attributesReady)
-            posix_spawnattr_destroy(&attributes);
-    }
-};
+constexpr int kResetSignals[] = {SIGPIPE, SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGCHLD, SIGUSR1,
+                                 SIGUSR2, SIGALRM, SIGTSTP, SIGTTIN, SIGTTOU, SIGXFSZ};
 
-// Starts the tool with its output on writeEnd. Returns its pid, or 0.
+// Closes every descriptor from `from` to `to`; one by one up to `lastOpenable`
+// where the kernel cannot close a range.
+void closeRange(int from, unsigned to, int lastOpenable)
+{
+    if (from < 0 || unsigned(from) > to || ::close_range(unsigned(from), to, 0) == 0)
+        return;
+    for (int fd = from; fd <= lastOpenable && unsigned(fd) <= to; ++fd)
+        ::close(fd);
+}
+
+// The child between fork and exec: async-signal-safe calls only. Tells the
+// parent why it could not start the tool through errorEnd, then exits.
+[[noreturn]] void execTool(const char *program, char *const *argv, char *const *envp, const char *folder,
+                           int writeEnd, int errorEnd, pid_t parent, int lastOpenable)
+{
+    const auto fail = [errorEnd] {
+        const int error = errno;
+        [[maybe_unused]] const ssize_t n = ::write(errorEnd, &error, sizeof error);
+        ::_exit(127);
+    };
+    // The tool ends with this program, even when it is killed. The death
+    // signal comes when the thread that forked ends: the runner runs on the
+    // main thread, whose end is the program's. If we were orphaned before
+    // the signal was armed, stop here.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0)
+        fail();
+    if (::getppid() != parent)
+        ::_exit(127);
+    if (::setpgid(0, 0) != 0)
+        fail();
+
+    // stdin from /dev/null, stdout and stderr on the pipe, nothing else.
+    if (writeEnd <= STDERR_FILENO && (writeEnd = ::fcntl(writeEnd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1)) < 0)
+        fail();
+    const int null = ::open("/dev/null", O_RDONLY);
+    if (null < 0 || (null != STDIN_FILENO && ::dup2(null, STDIN_FILENO) < 0))
+        fail();
+    if (::dup2(writeEnd, STDOUT_FILENO) < 0 || ::dup2(writeEnd, STDERR_FILENO) < 0)
+        fail();
+    // errorEnd is closed by the exec itself (close-on-exec).
+    closeRange(STDERR_FILENO + 1, unsigned(errorEnd - 1), lastOpenable);
+    closeRange(errorEnd + 1, ~0U, lastOpenable);
+
+    if (*folder && ::chdir(folder) != 0)
+        fail();
+
+    // The signals a caller may have set aside (an ignored SIGPIPE) come back
+    // to their defaults, and nothing stays blocked.
+    struct sigaction defaults = {};
+    defaults.sa_handler = SIG_DFL;
+    sigemptyset(&defaults.sa_mask);
+    for (int sig : kResetSignals)
+        ::sigaction(sig, &defaults, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+
+    ::execve(program, argv, envp);
+    fail();
+    ::_exit(127);
+}
+
+// Starts the tool with its output on writeEnd. Returns its pid, or 0 when it
+// could not be started (no such program, not executable, no such folder).
 pid_t startTool(const QStringList &arguments, const QString &workingFolder, int writeEnd)
 {
+    // Everything the child needs is made here: after the fork it may only
+    // make async-signal-safe calls.
     const QByteArray program = resolveProgram(arguments.constFirst());
     if (program.isEmpty())
         return 0;
@@ -124,45 +177,56 @@ pid_t startTool(const QStringList &arguments, const QString &workingFolder, int 
         argv.push_back(a.data());
     argv.push_back(nullptr);
     const QByteArray folder = QFile::encodeName(workingFolder);
+    char *const *envp = environ;
+    const pid_t parent = ::getpid();
+    const long openMax = ::sysconf(_SC_OPEN_MAX);
+    const int lastOpenable = openMax > 0 && openMax <= (1 << 20) ? int(openMax) - 1 : (1 << 20) - 1;
 
-    SpawnSetup s;
-    if (posix_spawn_file_actions_init(&s.actions) != 0)
+    // The child reports a failure before exec as its errno on this pipe; a
+    // successful exec closes it empty. Kept off 0-2, which the child replaces.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
         return 0;
-    s.actionsReady = true;
-    if (posix_spawnattr_init(&s.attributes) != 0)
+    for (int &fd : report) {
+        if (fd > STDERR_FILENO)
+            continue;
+        const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        ::close(fd);
+        fd = moved;
+    }
+    if (report[0] < 0 || report[1] < 0) {
+        for (int fd : report)
+            if (fd >= 0)
+                ::close(fd);
         return 0;
-    s.attributesReady = true;
+    }
 
-    bool ok = posix_spawn_file_actions_adddup2(&s.actions, writeEnd, STDOUT_FILENO) == 0
-              && posix_spawn_file_actions_adddup2(&s.actions, writeEnd, STDERR_FILENO) == 0
-              && posix_spawn_file_actions_addopen(&s.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0
-              && posix_spawn_file_actions_addclosefrom_np(&s.actions, STDERR_FILENO + 1) == 0;
-    if (ok && !folder.isEmpty())
-        ok = posix_spawn_file_actions_addchdir_np(&s.actions, folder.constData()) == 0;
-
-    // Own process group; no blocked signals; the signals a caller may have
-    // set aside come back to their defaults.
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGCHLD, SIGUSR1, SIGUSR2, SIGALRM,
-                    SIGTSTP, SIGTTIN, SIGTTOU, SIGXFSZ})
-        sigaddset(&defaults, sig);
-    ok = ok && posix_spawnattr_setflags(&s.attributes,
-                                        POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF)
-                   == 0
-         && posix_spawnattr_setpgroup(&s.attributes, 0) == 0
-         && posix_spawnattr_setsigmask(&s.attributes, &none) == 0
-         && posix_spawnattr_setsigdefault(&s.attributes, &defaults) == 0;
-    if (!ok)
+    // No handler of ours may run in the child before its signals are reset.
+    sigset_t all, saved;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &saved);
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        execTool(program.constData(), argv.data(), envp, folder.constData(), writeEnd, report[1], parent, lastOpenable);
+    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    ::close(report[1]);
+    if (pid < 0) {
+        ::close(report[0]);
         return 0;
+    }
 
-    pid_t pid = 0;
-    // posix_spawn reports a program that cannot be executed (missing, not
-    // executable, no such folder) as its own failure.
-    if (posix_spawn(&pid, program.constData(), &s.actions, &s.attributes, argv.data(), environ) != 0)
-        return 0;
-    return pid;
+    int childError = 0;
+    ssize_t n;
+    do
+        n = ::read(report[0], &childError, sizeof childError);
+    while (n < 0 && errno == EINTR);
+    ::close(report[0]);
+    if (n <= 0)
+        return pid;
+    // The child did not get to the tool: collect it at once.
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return 0;
 }
 
 } // namespace

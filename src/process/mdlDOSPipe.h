@@ -43,7 +43,11 @@ struct RunResult {
 // The tool runs in workingFolder (unless empty) in a process group of its
 // own, with stdin on /dev/null and stdout and stderr sharing one pipe, so
 // their texts arrive in the order written; it inherits the environment and
-// no other descriptor.
+// no other descriptor, and starts with no signal blocked and the common ones
+// (SIGPIPE among them) at their defaults, whatever the caller set aside.
+// The tool ends with this program: it gets SIGKILL when the thread that
+// started it ends, even when the program is killed, so call this from the
+// main thread.
 // Output is read at most 256 bytes at a time; each piece goes to the sink
 // and is followed by one turn of the event loop. While the tool is silent
 // the loop still turns at least every 10 ms, so timers and buttons stay

@@ -66,6 +66,20 @@ bool parseStat(const QByteArray &stat, ProcessEntry &entry, QString &shortName)
 
 } // namespace
 
+std::optional<quint64> startTime(qint64 pid)
+{
+    const QByteArray stat = readSmallFile("/proc/" + QByteArray::number(pid) + "/stat");
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return std::nullopt;
+    // The fields after the name start with the state (field 3); the start
+    // time is field 22.
+    const QList<QByteArray> fields = stat.mid(close + 1).simplified().split(' ');
+    bool ok = false;
+    const quint64 ticks = fields.value(19).toULongLong(&ok);
+    return ok ? std::optional<quint64>(ticks) : std::nullopt;
+}
+
 bool nameMatches(const QString &processName, const QString &target)
 {
     return processName.trimmed().toLower().contains(target.toLower());

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <optional>
 
 namespace mdlKillProcess {
 
@@ -43,6 +44,11 @@ struct KillTarget {
 // Self is never a target.
 QList<KillTarget> planKill(const QList<ProcessEntry> &table, const ProcessEntry &self,
                            const QList<qint64> &toolGroups, const QString &target);
+
+// When the process started, in clock ticks after boot (/proc/PID/stat),
+// nullopt when there is no such process. A pid the system gave to a new
+// process has another start time.
+std::optional<quint64> startTime(qint64 pid);
 
 // Reads the current process table from /proc. Processes that vanish while it
 // is read are left out.

@@ -1,6 +1,7 @@
 #include "process/progressparser.h"
 
 #include <QList>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
@@ -89,8 +90,40 @@ static QByteArray valueAfter(const QByteArray &line, const char *key)
     return line.mid(i, end - i);
 }
 
+// The first input's description runs from "Input #0," to the next line
+// that is neither indented nor a bracketed log line ("Input #1", "Output
+// #0", "Stream mapping:"). Its streams read
+// "  Stream #0:1(eng): Audio: aac ..." and
+// "  Stream #0:0: Video: h264 (High), yuv420p(tv, bt709), 1280x720 [SAR 1:1 DAR 16:9], ...".
+void ProgressParser::parseInputLine(const QByteArray &line)
+{
+    if (line.startsWith("Input #")) {
+        m_inInput = line.startsWith("Input #0,");
+        return;
+    }
+    if (!m_inInput)
+        return;
+    if (!line.startsWith(' ') && !line.startsWith('\t') && !line.startsWith('[')) {
+        m_inInput = false;
+        return;
+    }
+    const QByteArray trimmed = line.trimmed();
+    if (!trimmed.startsWith("Stream #0:"))
+        return;
+    if (trimmed.contains(": Audio:"))
+        m_inputAudio = true;
+    const qsizetype video = trimmed.indexOf(": Video:");
+    if (video < 0 || m_inputVideoSize.isValid())
+        return;
+    static const QRegularExpression size(QStringLiteral("(?:^|, )(\\d{1,5})x(\\d{1,5})(?=[ ,]|$)"));
+    const QRegularExpressionMatch m = size.match(QString::fromLatin1(trimmed.mid(video + 8).trimmed()));
+    if (m.hasMatch())
+        m_inputVideoSize = QSize(m.captured(1).toInt(), m.captured(2).toInt());
+}
+
 void ProgressParser::parseLine(const QByteArray &line)
 {
+    parseInputLine(line);
     if (!m_durationSeen && line.contains("Duration:")) {
         m_durationSeen = true;
         const auto d = parseClock(valueAfter(line, "Duration:"));

@@ -1,11 +1,12 @@
 #pragma once
 // Reads what an encoder reports in the console output the runner delivers:
-// the source's "Duration:", the "frame=", "time=" and "speed=" of the status
-// lines (which end in CR, not LF), its word that nothing was encoded, and
-// the last line that tells of an error. Fed raw byte chunks as they arrive;
-// a line is read once it is complete, so a "Duration:" written in several
-// small pieces is still understood.
+// the source's "Duration:" and streams, the "frame=", "time=" and "speed="
+// of the status lines (which end in CR, not LF), its word that nothing was
+// encoded, and the last line that tells of an error. Fed raw byte chunks as
+// they arrive; a line is read once it is complete, so a "Duration:" written
+// in several small pieces is still understood.
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 #include <optional>
 
@@ -42,8 +43,15 @@ public:
     // "Conversion failed!" are not taken for one.
     QString lastErrorLine() const { return QString::fromUtf8(m_lastErrorLine); }
 
+    // What the encoder said of its first input ("Input #0"), never of its
+    // output: whether a stream of it is audio, and the width and height of
+    // its first video stream (invalid until seen).
+    bool inputHasAudio() const { return m_inputAudio; }
+    QSize inputVideoSize() const { return m_inputVideoSize; }
+
 private:
     void parseLine(const QByteArray &line);
+    void parseInputLine(const QByteArray &line);
 
     QByteArray m_pending;
     bool m_durationSeen = false;
@@ -53,6 +61,9 @@ private:
     std::optional<qint64> m_frames;
     bool m_outputEmpty = false;
     QByteArray m_lastErrorLine;
+    bool m_inInput = false;
+    bool m_inputAudio = false;
+    QSize m_inputVideoSize;
 };
 
 // Whether a line of a tool's console output tells of a failure.

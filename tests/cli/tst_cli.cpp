@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using Changes = QList<std::pair<int, QString>>;
 using namespace profile;
@@ -141,6 +142,15 @@ private slots:
             "flv:made still:made", {}, "oldstill");
         row("output being written", "--json -o @out @clip", 1, refused, {being}, "live");
         row("mark of a run that ended", "--json --output=@out @clip", 0, both, {}, "stale");
+        row("mark of a killed run, its partial output", "--json -o @out @clip", 0, both, {}, "killed");
+        row("mark of a pid given to another process", "--json -o @out @clip", 0, both, {}, "reused");
+        row("name clash", "--json -f mp4 --overwrite -o @out @clip @in/clip.mov", 1, "mp4:made mp4:refused",
+            {"clip.mov: clip.mp4 IS ALREADY THE OUTPUT OF clip.avi IN THIS RUN."});
+        row("no temporary folder", "--json -o @out @clip", 1, "", {"NO TEMPORARY FOLDER"}, "notmp");
+        row("name not UTF-8", "--json -o @out", 1, refused, {"THE SOURCE FILE NAME IS NOT VALID UTF-8."}, "latin1");
+        row("control characters", "-q -o @out @in/a\x1b[31m\x07.avi", 1, "", {"a\\\\x1b\\[31m\\\\x07.avi: SOURCE"});
+        row("profile is a pipe", "-p @in/fifo.vlp @clip", 2, "", {"THE PROFILE IS NOT A REGULAR FILE."});
+        row("empty profile", "-p @in/empty.vlp @clip", 2, "", {"NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"});
         row("mark of another machine", "--json -o @out @clip", 1, refused, {being}, "foreign");
         row("source after --", "--json -o @out -- -x.avi", 0, both, {"/out/-x.flv"});
         row("encoder makes nothing", "--json -o @out @clip", 1, "flv:failed mp4:failed",
@@ -149,7 +159,7 @@ private slots:
         row("text and tag", "--html -f mp4 -o @out @clip", 0, "", {"clip.avi: mp4 started: ", "<video .*width=\"160\"",
             "clip.avi: mp4 made .*/out/clip.mp4", "1 made, 0 failed, 0 refused, 0 cancelled"});
         row("tag as JSON", "--json --html -f webm -o @out @clip", 0, "webm:made", {"\"event\":\"tag\".*clip.webm"});
-        row("quiet", "-q -o @out @clip -", 1, "", {"^vidlark-encode: -: SOURCE FILE NOT FOUND!\n$"});
+        row("quiet", "-q -o @out @clip -", 1, "", {"\nvidlark-encode: -: SOURCE FILE NOT FOUND!\n$"});
         row("on a terminal", "-f flv -o @out @clip", 0, "", {"\\r\\x1b\\[K", "flv  50%  ", "1 made"}, "terminal");
         row("--help", "-o @out --help", 0, "", {"^Usage: vidlark-encode \\[options\\] SOURCE", "--json"});
         row("--version", "--version", 0, "", {"^vidlark-encode \\d+\\.\\d+\\.\\d+\\n$"});
@@ -171,8 +181,10 @@ private slots:
         const QString cli = installCli(dir, setup == "silent" ? "exit 1\n" : encodes);
         QTemporaryDir work;
         const QString in = work.filePath("in"), out = work.filePath("out");
-        for (const char *name : {"clip.avi", "movie.mp4", "-x.avi"})
+        for (const char *name : {"clip.avi", "clip.mov", "movie.mp4", "-x.avi"})
             writeFileBytes(in + '/' + name, "x");
+        writeFileBytes(in + "/empty.vlp", "");
+        QCOMPARE(::mkfifo(QFile::encodeName(in + "/fifo.vlp").constData(), 0600), 0);
         const QString site = writeProfile(dir.path(), work.filePath("site.vlp"), profile);
         line.replace("@clip", "@in/clip.avi").replace("@in", in).replace("@out", out).replace("@profile", site);
         const QStringList args = line.split(' ');
@@ -181,17 +193,30 @@ private slots:
         if (setup.startsWith("old"))
             writeFileBytes(out + (setup == "old" ? "/clip.mp4" : "/clip.jpg"), "old");
         const QByteArray host = QSysInfo::machineHostName().toUtf8() + ' ';
+        const QByteArray gone = host + fileBytes("/proc/sys/kernel/pid_max").trimmed();
         const QMap<QString, QByteArray> marks{{"live", host + QByteArray::number(QCoreApplication::applicationPid())},
-                                              {"stale", host + fileBytes("/proc/sys/kernel/pid_max").trimmed()},
+                                              {"stale", gone},
+                                              {"killed", gone + " 1\n-"},
+                                              {"reused", host + "1 999999999"}, // pid 1 started long before
                                               {"foreign", "elsewhere.example 1"}};
+        if (setup == "killed")
+            writeFileBytes(out + "/clip.mp4", "partial");
         if (marks.contains(setup))
             writeFileBytes(cli::OutputClaims::markPath(out + "/clip.mp4"), marks.value(setup) + '\n');
 
         qputenv("FAKE_LOG", QFile::encodeName(work.filePath("tools.log")));
         QProcess p;
         p.setWorkingDirectory(in);
+        if (setup == "notmp") {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("TMPDIR", in + "/clip.avi");
+            p.setProcessEnvironment(env);
+        }
         const bool tty = setup == "terminal"; // a terminal of its own
-        p.start(tty ? "script" : cli, tty ? QStringList{"-qec", cli + ' ' + args.join(' '), "/dev/null"} : args);
+        if (setup == "latin1") // "café.avi" in Latin-1, which no text can name
+            p.start("sh", QStringList{"-c", "exec \"$@\" \"$(printf 'caf\\351.avi')\"", "sh", cli} + args);
+        else
+            p.start(tty ? "script" : cli, tty ? QStringList{"-qec", cli + ' ' + args.join(' '), "/dev/null"} : args);
         const Run run(p);
         const QString said = QString::fromUtf8(run.out + run.err);
         QCOMPARE(run.status, status);
@@ -204,6 +229,8 @@ private slots:
             QCOMPARE(run.events.constLast()["exit"].toInt(), status);
         for (const QJsonObject &e : run.events) {
             const QString path = e["path"].toString();
+            if (e["status"] == "refused" && setup.isEmpty())
+                continue; // another source's output
             if (e["status"] == "made")
                 QCOMPARE(QFileInfo(path).size(), 600000);
             else if (!path.isEmpty())
@@ -278,41 +305,86 @@ private slots:
         QCOMPARE(program.dir.toolLog(), window);
     }
 
+    // A run ended from outside while a tool runs: by a signal, by a reader
+    // that goes away, or killed outright and then simply run again.
     void interrupt_data()
     {
-        QTest::addColumn<QString>("hanging"); // the tool that runs when the signal comes
+        QTest::addColumn<QString>("hanging"); // the tool that runs when the run is ended
+        QTest::addColumn<QString>("formats");
+        QTest::addColumn<QString>("how"); // "SIGINT", "closed" (standard output), "SIGKILL" (then a retry)
         QTest::addColumn<QString>("results");
         QTest::addColumn<QStringList>("kept");
-        QTest::newRow("encoder") << "engine/ffmpeg" << "flv:cancelled mp4:cancelled webm:cancelled" << QStringList();
-        QTest::newRow("faststart") << "ma" << "flv:made mp4:made webm:cancelled" << QStringList{"clip.flv", "clip.mp4"};
+        const QString later = " flv:cancelled mp4:cancelled webm:cancelled"; // never started
+        const QStringList none, flvAndMp4{"clip.flv", "clip.mp4"};
+        const auto row = [](const char *name, const char *hanging, const char *formats, const char *how,
+                            const QString &results, const QStringList &kept) {
+            QTest::newRow(name) << hanging << formats << how << results << kept;
+        };
+        row("encoder", "engine/ffmpeg", "flv,mp4,webm", "SIGINT", "flv:cancelled mp4:cancelled webm:cancelled" + later,
+            none);
+        row("faststart", "ma", "flv,mp4,webm", "SIGINT", "flv:made mp4:cancelled webm:cancelled" + later, flvAndMp4);
+        row("still image", "still", "flv", "SIGINT", "flv:made still:cancelled flv:cancelled still:cancelled",
+            {"clip.flv"});
+        row("output closed", "engine/ffmpeg", "flv,mp4,webm", "closed", "", none);
+        row("encoder killed, then a retry", "engine/ffmpeg", "flv,mp4,webm", "SIGKILL",
+            "flv:made mp4:made webm:made", {"clip.flv", "clip.mp4", "clip.webm"});
+        row("faststart killed, then a retry", "ma", "flv,mp4,webm", "SIGKILL", "flv:made mp4:made webm:made",
+            {"clip.flv", "clip.mp4", "clip.webm"});
     }
 
     void interrupt()
     {
         QFETCH(QString, hanging);
+        QFETCH(QString, formats);
+        QFETCH(QString, how);
         QFETCH(QString, results);
         QFETCH(QStringList, kept);
         TestAppDir dir;
         const QString cli = installCli(dir, encodes);
         QTemporaryDir work;
-        const QString pid = work.filePath("tool.pid"), out = work.filePath("out");
-        // Writes part of its output, then waits for a child of its own.
-        dir.setTool(hanging, "echo $$ > " + pid.toUtf8() + "\nhead -c 1000 /dev/zero > \"$last\"\n"
-                             "sleep 600 >/dev/null 2>&1 & wait\n");
+        const QString pid = work.filePath("tool.pid"), out = work.filePath("out"), tmp = work.filePath("tmp");
+        // Writes part of its output, then tells of progress until it is ended.
+        const QByteArray hang = "echo $$ > " + pid.toUtf8() + "\nhead -c 1000 /dev/zero > \"$last\"\n"
+                                "while :; do printf 'frame= 1 time=00:00:01.00\\r' >&2; sleep 0.2; done\n";
+        if (hanging == "still")
+            dir.setTool("engine/ffmpeg", "case \"$last\" in *.jpg) " + hang + ";; esac\n" + encodes);
+        else
+            dir.setTool(hanging, hang);
         writeFileBytes(work.filePath("clip.avi"), "x"); // later.avi is never reached
+        QDir().mkpath(tmp);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", tmp);
         QProcess p;
-        p.start(cli, {"--json", "-f", "flv,mp4,webm", "-o", out, work.filePath("clip.avi"), work.filePath("later.avi")});
+        p.setProcessEnvironment(env);
+        const QStringList args{"--json", "-f", formats, "--still", "0:1", "-o", out, work.filePath("clip.avi")};
+        const QStringList first =
+            (formats == "flv" ? args : args.mid(0, 3) + args.mid(5)) + QStringList{work.filePath("later.avi")};
+        if (how == "closed") // a reader that takes one byte and goes
+            p.start("bash", QStringList{"-c", "\"$@\" | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}", "-", cli} + first);
+        else
+            p.start(cli, first);
         QTRY_VERIFY_WITH_TIMEOUT(fileBytes(pid).endsWith('\n'), 30000);
         const qint64 tool = fileBytes(pid).trimmed().toLongLong();
-        QCOMPARE(::kill(pid_t(p.processId()), SIGINT), 0);
-        const Run run(p);
-        QCOMPARE(run.status, 130);
+        QCOMPARE(::kill(pid_t(p.processId()), how == "SIGINT" ? SIGINT : how == "SIGKILL" ? SIGKILL : 0), 0);
+        Run run(p);
+        QTRY_COMPARE(runningInGroup(tool), 0); // the tool ends with the run, however it ends
+        if (how == "SIGKILL") {
+            QCOMPARE(run.status, -1);
+            // Run again as it was, with tools that work.
+            installCli(dir, encodes);
+            p.start(cli, args.mid(0, 3) + args.mid(5));
+            run = Run(p);
+            QCOMPARE(run.status, 0);
+        } else {
+            QCOMPARE(run.status, 130);
+            if (how == "SIGINT")
+                QCOMPARE(run.events.constLast()["sources"].toInt(), 2);
+        }
         QCOMPARE(run.results.join(' '), results);
-        QCOMPARE(run.events.constLast()["sources"].toInt(), 1); // the later source never started
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), kept); // no partial output, ".temp" or mark
         for (const QString &name : kept)
             QCOMPARE(QFileInfo(out + '/' + name).size(), 600000);
-        QTRY_COMPARE(runningInGroup(tool), 0);
+        QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 
     // Two runs at once, each drawing the picture into the top-left corner.

@@ -95,6 +95,33 @@ private slots:
         }
     }
 
+    // The first input's streams, never the output's nor another input's.
+    void inputStreams_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QString>("streams");
+        for (const auto &[name, streams] : QList<std::pair<const char *, QString>>{{"flv-with-audio", "audio 640x360"},
+                 {"webm-without-audio", "- 640x360"}, {"mp4-unknown-duration", "- 640x360"}, {"flv-disk-full", "audio 640x480"},
+                 {"still-exists", "- 160x120"}})
+            QTest::newRow(name) << recorded(name) << streams;
+        QTest::newRow("second input, output") << QByteArray("Input #0, avi, from 'a.avi':\n  Stream #0:0: Video: mpeg4 (FMP4 / "
+            "0x34504D46), yuv420p(tv, bt709), 320x240, 25 fps\n[avi @ 0x1] note\n  Stream #0:1: Video: png, 64x64 (attached pic)\n"
+            "Input #1, wav, from 'b.wav':\n  Stream #1:0: Audio: pcm_s16le\nOutput #0, flv, to 'o.flv':\n  Stream #0:1: Audio: aac\n")
+                                              << "- 320x240";
+        QTest::newRow("nothing read") << QByteArray("Stream #0:0: Audio: aac\n  Stream #0:1: Video: h264, 64x64\n") << "- -1x-1";
+    }
+
+    void inputStreams()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(QString, streams);
+        ProgressParser p;
+        for (qsizetype at = 0; at < output.size(); at += 7)
+            p.feed(output.mid(at, 7));
+        const QSize size = p.inputVideoSize();
+        QCOMPARE((p.inputHasAudio() ? "audio " : "- ") + QString::number(size.width()) + "x" + QString::number(size.height()), streams);
+    }
+
     void lineRulesAndTimeLeft()
     {
         for (const auto &[line, error] : QList<std::pair<QByteArray, bool>>{{"Error writing trailer of x: No space left on device", true},

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -57,6 +58,9 @@ bool alive(qint64 pid) // running, not a zombie waiting to be collected
     return !stat.isEmpty() && stat.mid(stat.lastIndexOf(')') + 2, 1) != "Z";
 }
 
+// Started with this set, the test program only runs the command it names.
+constexpr char kHelperCommand[] = "VIDLARK_TEST_RUNNER_COMMAND";
+
 } // namespace
 
 class TestRunner : public QObject
@@ -66,6 +70,13 @@ class TestRunner : public QObject
     Tools m_tools;
 
 private slots:
+    void initTestCase()
+    {
+        if (!qEnvironmentVariableIsSet(kHelperCommand))
+            return;
+        mdlDOSPipe::ExecuteApp(qEnvironmentVariable(kHelperCommand), m_prompts, QString(), {});
+        std::_Exit(0);
+    }
     void init() { m_prompts = ScriptedPrompts(); }
     void cleanup() { VERIFY_PROMPTS(m_prompts); }
 
@@ -105,6 +116,47 @@ private slots:
         QCOMPARE(lines.value(3), QStringLiteral("read=1 []")); // stdin is /dev/null
     }
 
+    void signalsSetAsideByTheCallerAreNotPassedOn()
+    {
+        struct sigaction ignore = {}, old = {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGPIPE, &ignore, &old);
+        sigset_t blocked, oldMask;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGUSR1);
+        ::pthread_sigmask(SIG_BLOCK, &blocked, &oldMask);
+        const Run r = run(m_tools.make("t", "exec sed -n 's/^\\(SigBlk\\|SigIgn\\):\\t//p' /proc/self/status\n"), m_prompts);
+        ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+        ::sigaction(SIGPIPE, &old, nullptr);
+        const QStringList masks = r.text.split('\n'); // blocked, ignored
+        QCOMPARE(masks.value(0), QStringLiteral("0000000000000000"));
+        QCOMPARE(masks.value(1).toULongLong(nullptr, 16) & (1ULL << (SIGPIPE - 1)), 0ULL);
+    }
+
+    void toolEndsWithItsCaller()
+    {
+        // This program, started again as a helper, runs a tool that keeps
+        // its output open; the helper is killed while it waits for the tool.
+        const QString pidFile = m_tools.file("helper-tool.pid");
+        QFile::remove(pidFile);
+        QProcess helper;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(kHelperCommand, m_tools.make("t", "echo $$ > \"$1\"; exec sleep 60\n") + " \"" + pidFile + '"');
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        helper.setProcessEnvironment(environment);
+        helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        helper.start(QCoreApplication::applicationFilePath(), {});
+        QTRY_VERIFY_WITH_TIMEOUT(fileBytes(pidFile).endsWith('\n'), 10000);
+        const pid_t tool = pid_t(fileBytes(pidFile).trimmed().toLongLong());
+        QVERIFY(alive(tool));
+        ::kill(pid_t(helper.processId()), SIGKILL);
+        QVERIFY(helper.waitForFinished(5000));
+        const bool ended = QTest::qWaitFor([tool] { return !alive(tool); }, 10000);
+        if (!ended)
+            ::kill(tool, SIGKILL);
+        QVERIFY(ended);
+    }
+
     void exitStatus_data()
     {
         QTest::addColumn<QByteArray>("body");
@@ -141,21 +193,24 @@ private slots:
     void toolThatCannotStart_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::newRow("missing") << "\"/nonexistent/engine/ffmpeg\" -i x";
-        QTest::newRow("not on PATH") << "vidlark-no-such-tool -v";
-        QTest::newRow("not executable") << "";
-        QTest::newRow("blank") << " \t ";
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("missing") << "\"/nonexistent/engine/ffmpeg\" -i x" << QString();
+        QTest::newRow("not on PATH") << "vidlark-no-such-tool -v" << QString();
+        QTest::newRow("not executable") << "" << QString();
+        QTest::newRow("blank") << " \t " << QString();
+        QTest::newRow("no such folder") << "/bin/true" << "/nonexistent/folder";
     }
 
     void toolThatCannotStart()
     {
         QFETCH(QString, command);
+        QFETCH(QString, folder);
         if (command.isEmpty()) {
             command = m_tools.make("plain", "touch \"$0.ran\"\n");
             QFile::setPermissions(m_tools.file("plain"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
         m_prompts.expectMessage("EXECUTEAPP FAILED AT CREATEPROCESS");
-        const Run r = run(command, m_prompts);
+        const Run r = run(command, m_prompts, folder);
         QVERIFY(!r.result.started && !r.result.statusKnown() && r.chunks.isEmpty() && !QFile::exists(m_tools.file("plain.ran")));
         QCOMPARE(m_prompts.messages().size(), 1);
     }

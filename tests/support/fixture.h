@@ -40,7 +40,7 @@ public:
     QString file(const QString &relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
     void writeFile(const QString &relative, const QByteArray &bytes) const;
     // Replaces a tool ("engine/ffmpeg", "ma") by a shell script with these
-    // lines. Each start is logged (see toolLog) when FAKE_LOG names a file.
+    // lines; a stand-in encoder takes engine/ffprobe away. Each start is logged (see toolLog) when FAKE_LOG names a file.
     void setTool(const QString &relative, const QByteArray &lines) const;
     // Every logged start, oldest first: argv[0] and the arguments.
     QList<QStringList> toolLog() const;
