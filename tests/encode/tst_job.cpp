@@ -39,6 +39,8 @@ public:
         labels << r.label;
         picturesSeen << (QFileInfo::exists(pictureCopy) ? QStringLiteral("copy") : QStringLiteral("none"));
         const bool encoder = r.kind != ToolRun::Tool;
+        if (r.label == QLatin1String("still") && QFileInfo::exists(r.output)) // never replaces a picture
+            steps.insert(r.label, Step{1, false, false, true, false, -1, "Not overwriting - exiting\n"});
         Step s = steps.value(r.label, Step{0, false, false, true, false, encoder ? 600000 : -1,
                                            encoder ? frames : QByteArray()});
         if (r.label == QLatin1String("faststart") && s.write < 0 && !steps.contains(r.label))
@@ -67,6 +69,7 @@ QString question(const QString &out)
 } // namespace
 
 Q_DECLARE_METATYPE(Steps)
+Q_DECLARE_METATYPE(Step)
 
 class TestJob : public QObject
 {
@@ -209,31 +212,70 @@ private slots:
         QCOMPARE(s.prompts.texts(ScriptedPrompts::Kind::ShowInFileManager),
                  revealed.isEmpty() ? QStringList() : QStringList{s.out + revealed});
         QCOMPARE(reported.size(), result.outputs.size());
+        QCOMPARE(result.outputs.size(), plannedOutputs(s.r).size()); // each planned output once
         QCOMPARE(result.made.mp4.isEmpty(), !reported.contains("mp4+"));
         VERIFY_PROMPTS(s.prompts);
     }
 
-    // An older file under the output name that the run never touched is not
-    // its output, and a cancel before the encoder reached it leaves it be.
-    void olderOutputIsNotTheRunsOutput_data()
+    // What stood at an output's place: an older file comes back unless the
+    // new one is made, and a link is never written through.
+    void whatStoodThere_data()
     {
-        QTest::addColumn<bool>("cancel");
-        QTest::addColumn<QString>("notice");
-        QTest::newRow("failed early") << false << "UNSUPPORTED FILE!";
-        QTest::newRow("cancelled early") << true << "ENCODING CANCELLED!";
+        QTest::addColumn<QString>("format"); // "flv" or "still"
+        QTest::addColumn<QString>("there");  // "old", "link" (to a file elsewhere), "dangling"
+        QTest::addColumn<bool>("ask");       // Yes to the question, else always replaced
+        QTest::addColumn<Step>("step");
+        QTest::addColumn<QStringList>("files");
+        const Step made{0, false, false, true, false, 600000, frames};
+        const Step nothing{1, false, false, true, false, -1, {}};
+        const Step broken{1, false, false, true, false, 700000, {}};
+        const Step cancelled{9, true, false, true, true, 1000, {}};
+        const Step picture{0, false, false, true, false, 4, {}};
+        const auto row = [](const char *name, const char *format, const char *there, bool ask, const Step &step,
+                            const QStringList &files) { QTest::newRow(name) << format << there << ask << step << files; };
+        row("made, after Yes", "flv", "old", true, made, {"clip.flv=600000"});
+        row("made, always", "flv", "old", false, made, {"clip.flv=600000"});
+        row("nothing written", "flv", "old", false, nothing, {"clip.flv=900000"});
+        row("failed half-way", "flv", "old", true, broken, {"clip.flv=900000"});
+        row("cancelled", "flv", "old", false, cancelled, {"clip.flv=900000"});
+        row("link to a file elsewhere", "flv", "link", false, made, {"clip.flv=600000"});
+        row("link that leads nowhere", "flv", "dangling", false, made, {"clip.flv=600000"});
+        row("still image made", "still", "old", false, picture, {"clip.flv=600000", "clip.jpg=4"});
+        row("still image not made", "still", "old", false, nothing, {"clip.flv=600000", "clip.jpg=900000"});
+        row("still image through a link", "still", "dangling", false, picture, {"clip.flv=600000", "clip.jpg=4"});
     }
-    void olderOutputIsNotTheRunsOutput()
+    void whatStoodThere()
     {
-        QFETCH(bool, cancel);
-        QFETCH(QString, notice);
+        QFETCH(QString, format);
+        QFETCH(QString, there);
+        QFETCH(bool, ask);
+        QFETCH(Step, step);
+        QFETCH(QStringList, files);
         Setup s;
         s.r.mp4 = 0;
-        writeFileBytes(s.out + "clip.flv", QByteArray(900000, 'o'));
-        s.r.overwrite = Overwrite::Always;
-        s.runner.steps["flv"] = Step{1, false, false, true, cancel, -1, {}};
-        s.prompts.expectMessage(notice);
-        s.run();
-        QCOMPARE(s.files(), QStringList{"clip.flv=900000"});
+        s.r.stillImage = format == "still";
+        s.r.askToOpenFolder = false;
+        s.r.overwrite = ask ? Overwrite::Ask : Overwrite::Always;
+        const QString place = s.out + (format == "still" ? "clip.jpg" : "clip.flv");
+        const QString elsewhere = s.work.filePath("elsewhere");
+        if (there == "old")
+            writeFileBytes(place, QByteArray(900000, 'o'));
+        if (there == "link")
+            writeFileBytes(elsewhere, "theirs");
+        if (there != "old")
+            QFile::link(elsewhere, place);
+        if (ask && there == "old")
+            s.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
+        s.runner.steps[format] = step;
+        if (step.status != 0 && !step.cancel)
+            s.prompts.expectMessage(QString()); // the failure's notice
+        else if (step.cancel)
+            s.prompts.expectMessage("ENCODING CANCELLED!");
+        const JobResult result = s.run();
+        QCOMPARE(s.files(), files);
+        QCOMPARE(QDir(s.out).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), files.size());
+        QCOMPARE(fileBytes(elsewhere), QByteArray(there == "link" ? "theirs" : ""));
+        QCOMPARE(result.outputs.size(), plannedOutputs(s.r).size());
         VERIFY_PROMPTS(s.prompts);
     }
 
@@ -322,28 +364,6 @@ private slots:
         QVERIFY(s.runner.labels.isEmpty());
         if (message.startsWith("CHANGE") || message.startsWith("PLEASE SAVE"))
             QCOMPARE(s.prompts.records().constLast().icon, MsgIcon::Information);
-        VERIFY_PROMPTS(s.prompts);
-    }
-
-    // Yes to the question, or a request that may replace: the run goes on.
-    void existingOutputReplaced_data()
-    {
-        QTest::addColumn<bool>("ask");
-        QTest::newRow("Yes") << true;
-        QTest::newRow("always") << false;
-    }
-    void existingOutputReplaced()
-    {
-        QFETCH(bool, ask);
-        Setup s;
-        s.r.mp4 = 0;
-        s.r.askToOpenFolder = false;
-        writeFileBytes(s.out + "clip.flv", "old");
-        s.r.overwrite = ask ? Overwrite::Ask : Overwrite::Always;
-        if (ask)
-            s.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
-        s.run();
-        QCOMPARE(s.files(), QStringList{"clip.flv=600000"});
         VERIFY_PROMPTS(s.prompts);
     }
 
