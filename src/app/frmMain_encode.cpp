@@ -76,7 +76,7 @@ void frmMain::cmdEncode_Click()
 {
     MainWindowRunner runner(txtApp, m_forms.progress());
     const encode::JobResult result = encode::runEncodeJob(encodeRequest(), m_forms.prompts(), runner);
-    if (result.refusedSubject == 0) {
+    if (!result.refusedSubject) {
         lastMade = result.made;
         return;
     }
@@ -86,19 +86,19 @@ void frmMain::cmdEncode_Click()
         if (auto *box = qobject_cast<QLineEdit *>(control); box && selectAll)
             box->selectAll();
     };
-    switch (result.refusedSubject) {
-    case ChooseSource: cmdInput_Click(); break;
-    case ChooseOutputFolder: cmdOutDir_Click(); break;
-    case ChooseFormat: focus(chkFLV, false); break;
-    case FlvName: focus(txtOutFileFLV, false); break;
-    case Mp4Name: focus(txtOutFileMp4, false); break;
-    case WebmName: focus(txtOutFileWebm, false); break;
-    case RenameFlv: focus(txtOutFileFLV, true); break;
-    case RenameMp4: focus(txtOutFileMp4, true); break;
-    case RenameWebm: focus(txtOutFileWebm, true); break;
-    case StillMinute: focus(txtFrameMinute, true); break;
-    case StillSecond: focus(txtFrameSecond, true); break;
-    case SaveWatermark: cmdWMOptions_Click(); break;
+    switch (*result.refusedSubject) {
+    case Subject::ChooseSource: cmdInput_Click(); break;
+    case Subject::ChooseOutputFolder: cmdOutDir_Click(); break;
+    case Subject::ChooseFormat: focus(chkFLV, false); break;
+    case Subject::FlvName: focus(txtOutFileFLV, false); break;
+    case Subject::Mp4Name: focus(txtOutFileMp4, false); break;
+    case Subject::WebmName: focus(txtOutFileWebm, false); break;
+    case Subject::RenameFlv: focus(txtOutFileFLV, true); break;
+    case Subject::RenameMp4: focus(txtOutFileMp4, true); break;
+    case Subject::RenameWebm: focus(txtOutFileWebm, true); break;
+    case Subject::StillMinute: focus(txtFrameMinute, true); break;
+    case Subject::StillSecond: focus(txtFrameSecond, true); break;
+    case Subject::SaveWatermark: cmdWMOptions_Click(); break;
     default: break;
     }
 }

@@ -30,9 +30,16 @@ RuntimeError::RuntimeError(int number, const QString &description)
 {
 }
 
-Refusal::Refusal(const QString &message, int subject, Style style)
+Refusal::Refusal(const QString &message, Subject subject, Style style)
     : std::runtime_error(message.toStdString()), m_message(message), m_subject(subject), m_style(style)
 {
+}
+
+Refusal Refusal::ofProfileLine(const QString &message, int line)
+{
+    Refusal refusal(message, Subject::ProfileLine);
+    refusal.m_line = line;
+    return refusal;
 }
 
 QString generalErrorText(const RuntimeError &error)

@@ -36,22 +36,51 @@ private:
     QString m_description;
 };
 
-// `subject` tells the caller which setting was refused (an enum of the
-// module that throws), so a window can take the user there.
+// Which setting a refusal is about, so that a window can take the user
+// there.
+enum class Subject {
+    None,
+    // The encode request.
+    ChooseSource,       // open the source dialog
+    ChooseOutputFolder, // open the folder browser
+    ChooseFormat,       // focus chkFLV
+    FlvName,            // focus the name box
+    Mp4Name,
+    WebmName,
+    RenameFlv, // focus the name box and select its text
+    RenameMp4,
+    RenameWebm,
+    StillMinute, // focus and select the time field
+    StillSecond,
+    SaveWatermark,    // open the watermark dialog
+    WatermarkPicture, // the picture copy could not be made
+    // The watermark dialog's Save.
+    WatermarkText,
+    WatermarkImage,
+    Transparency,
+    ReservedImageName,
+    // A profile's setting, by its line (Refusal::line()).
+    ProfileLine,
+};
+
 class Refusal : public std::runtime_error
 {
 public:
     enum class Style { Error, Notice };
-    explicit Refusal(const QString &message, int subject = 0, Style style = Style::Error);
+    explicit Refusal(const QString &message, Subject subject = Subject::None, Style style = Style::Error);
+    // A refused setting of a profile, by its line.
+    static Refusal ofProfileLine(const QString &message, int line);
 
     const QString &message() const { return m_message; }
-    int subject() const { return m_subject; }
+    Subject subject() const { return m_subject; }
     Style style() const { return m_style; }
+    int line() const { return m_line; }
 
 private:
     QString m_message;
-    int m_subject;
+    Subject m_subject;
     Style m_style;
+    int m_line = 0;
 };
 
 // Standard description of a run-time error number ("Type mismatch" for 13).

@@ -444,7 +444,7 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
     Sequence job(r, prompts, runner, result, reported);
     try {
         job.setPlan(plannedOutputs(r));
-        const auto refused = [&](const Refusal &refusal, int subject) {
+        const auto refused = [&](const Refusal &refusal, Subject subject) {
             showRefusal(prompts, refusal);
             result.refusal = refusal.message();
             result.refusedSubject = subject;
@@ -462,7 +462,7 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
             try {
                 watermark::restorePictureCopy(r.tools(), r.pictureName, r.picturePath, watermark::programName());
             } catch (const Refusal &refusal) {
-                return refused(refusal, WatermarkPicture);
+                return refused(refusal, Subject::WatermarkPicture);
             }
         }
         const commandlines::OptionPieces pieces = commandlines::optionPieces(r);

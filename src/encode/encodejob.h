@@ -5,6 +5,7 @@
 // the picture copy of an image watermark put back before and removed after.
 // It talks to the user only through IPrompts and runs tools only through an
 // IToolRunner, so the main window and vidlark-encode share it.
+#include "common/errors.h"
 #include "encode/encoderequest.h"
 #include "encode/videotag.h"
 #include "process/toolrunner.h"
@@ -41,10 +42,10 @@ struct OutputReport {
 };
 
 struct JobResult {
-    // The checks refused the request: its message and Subject (0 when the
+    // The checks refused the request: its message and what it is about
     // request went on).
     QString refusal;
-    int refusedSubject = 0;
+    std::optional<Subject> refusedSubject;
     // One report for every planned output, in the plan's order.
     QList<OutputReport> outputs;
     // What was made, for the HTML5 video tag.

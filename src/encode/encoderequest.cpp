@@ -26,19 +26,19 @@ struct OutputCheck {
 void validate(const Request &s, IPrompts &prompts)
 {
     if (s.source.isEmpty())
-        throw Refusal(QStringLiteral("INPUT OR SOURCE FILE REQUIRED!"), ChooseSource);
+        throw Refusal(QStringLiteral("INPUT OR SOURCE FILE REQUIRED!"), Subject::ChooseSource);
     if (s.outDir.isEmpty())
-        throw Refusal(QStringLiteral("OUTPUT FOLDER MISSING!"), ChooseOutputFolder);
+        throw Refusal(QStringLiteral("OUTPUT FOLDER MISSING!"), Subject::ChooseOutputFolder);
     checkFormats(s);
 
     const OutputCheck outputs[] = {
-        {s.flv, s.flvName, FlvName, RenameFlv, "OUTPUT FLV FILE NAME MISSING!",
+        {s.flv, s.flvName, Subject::FlvName, Subject::RenameFlv, "OUTPUT FLV FILE NAME MISSING!",
          "CHANGE THE NAME OF THE OUTPUT FLV FILE.", "THE OUTPUT FLV FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.",
          false},
-        {s.mp4, s.mp4Name, Mp4Name, RenameMp4, "OUTPUT MP4 FILE NAME MISSING!",
+        {s.mp4, s.mp4Name, Subject::Mp4Name, Subject::RenameMp4, "OUTPUT MP4 FILE NAME MISSING!",
          "CHANGE THE NAME OF THE OUTPUT MP4 FILE.", "THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.",
          true},
-        {s.webm, s.webmName, WebmName, RenameWebm, "OUTPUT WEBM FILE NAME MISSING!",
+        {s.webm, s.webmName, Subject::WebmName, Subject::RenameWebm, "OUTPUT WEBM FILE NAME MISSING!",
          "CHANGE THE NAME OF THE OUTPUT WEBM FILE.",
          "THE OUTPUT WEBM FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.", false},
     };
@@ -72,24 +72,24 @@ void validate(const Request &s, IPrompts &prompts)
 void checkFormats(const Request &s)
 {
     if (s.flv == 0 && s.mp4 == 0 && s.webm == 0)
-        throw Refusal(QStringLiteral("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"), ChooseFormat);
+        throw Refusal(QStringLiteral("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"), Subject::ChooseFormat);
 }
 
 void checkStillTime(const QString &minuteText, const QString &second)
 {
     const qint16 minute = conv::CInt(minuteText);
     if (minute < 0 || minute > 59)
-        throw Refusal(QStringLiteral("INVALID INPUT FOR MINUTES. ENTER A VALUE FROM 0 TO 59!"), StillMinute);
+        throw Refusal(QStringLiteral("INVALID INPUT FOR MINUTES. ENTER A VALUE FROM 0 TO 59!"), Subject::StillMinute);
     const bool notNegative = conv::Int(conv::CDbl(second)) >= 0;
     const bool atMost59 = conv::CInt(second) <= 59;
     if (!notNegative || !atMost59)
-        throw Refusal(QStringLiteral("INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!"), StillSecond);
+        throw Refusal(QStringLiteral("INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!"), Subject::StillSecond);
 }
 
 void checkWatermark(const Request &s)
 {
     if (s.watermarking() && s.watermarkFilter.isEmpty())
-        throw Refusal(QStringLiteral("PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"), SaveWatermark,
+        throw Refusal(QStringLiteral("PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"), Subject::SaveWatermark,
                       Refusal::Style::Notice);
 }
 

@@ -55,23 +55,6 @@ struct Request {
     bool watermarking() const { return watermark == 1; }
 };
 
-// Which setting a refused request must mend: what the window does next
-// (Refusal::subject()).
-enum Subject {
-    ChooseSource = 1,    // open the source dialog
-    ChooseOutputFolder,  // open the folder browser
-    ChooseFormat,        // focus chkFLV
-    FlvName,             // focus the name box
-    Mp4Name,
-    WebmName,
-    RenameFlv,           // focus the name box and select its text
-    RenameMp4,
-    RenameWebm,
-    StillMinute,         // focus and select the time field
-    StillSecond,
-    SaveWatermark,       // open the watermark dialog
-    WatermarkPicture,    // the picture copy could not be made
-};
 
 // Runs the checks in their order and throws a Refusal for the first that
 // fails. An existing output is put to the user as a question

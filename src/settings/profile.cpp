@@ -114,9 +114,9 @@ QString describeCharacter(const QString &text, qsizetype position)
 // Only the fixed parts are upper-cased; the character is shown as typed.
 Refusal refusal(int line, const QString &character, const QString &where)
 {
-    return Refusal(QStringLiteral("PROFILE NOT SAVED! THE ") + settingName(line) + QStringLiteral(" HOLDS \"")
-                       + character + QLatin1Char('"') + where,
-                   line);
+    return Refusal::ofProfileLine(QStringLiteral("PROFILE NOT SAVED! THE ") + settingName(line)
+                                      + QStringLiteral(" HOLDS \"") + character + QLatin1Char('"') + where,
+                                  line);
 }
 
 } // namespace

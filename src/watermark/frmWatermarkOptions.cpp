@@ -459,9 +459,9 @@ bool frmWatermarkOptions::BuildWatermarkFilter(bool takeUserThere)
         if (!takeUserThere)
             return false;
         switch (refusal.subject()) {
-        case TextMissing: txtWatermark->setFocus(); break;
-        case ImageMissing: cmdWMImage_Click(); break;
-        case BadTransparencyText: txtWMAlpha->setFocus(); break;
+        case Subject::WatermarkText: txtWatermark->setFocus(); break;
+        case Subject::WatermarkImage: cmdWMImage_Click(); break;
+        case Subject::Transparency: txtWMAlpha->setFocus(); break;
         default: break;
         }
         return false;

@@ -159,7 +159,7 @@ Refusal notCopied(const RuntimeError &e)
 {
     return Refusal(QStringLiteral("WATERMARK IMAGE COULD NOT BE COPIED! ") + e.description().toUpper()
                        + QLatin1Char('.'),
-                   PictureNotCopied);
+                   Subject::WatermarkPicture);
 }
 
 } // namespace
@@ -170,9 +170,9 @@ std::optional<Filter> buildFilter(const Settings &settings, const State &previou
     if (settings.kind == Kind::None)
         return std::nullopt;
     if (settings.kind == Kind::Text && settings.text.isEmpty())
-        throw Refusal(QStringLiteral("WATERMARK TEXT MISSING"), TextMissing);
+        throw Refusal(QStringLiteral("WATERMARK TEXT MISSING"), Subject::WatermarkText);
     if (settings.kind == Kind::Image && settings.imagePath.isEmpty())
-        throw Refusal(QStringLiteral("WATERMARK IMAGE MISSING"), ImageMissing);
+        throw Refusal(QStringLiteral("WATERMARK IMAGE MISSING"), Subject::WatermarkImage);
 
     Filter filter;
     filter.state = previous;
@@ -185,7 +185,7 @@ std::optional<Filter> buildFilter(const Settings &settings, const State &previou
         filter.state.fontFolder = fontFolderText(settings.fontFolder);
         const auto opacity = opacityText(settings.transparency);
         if (!opacity)
-            throw Refusal(QStringLiteral("TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!"), BadTransparencyText);
+            throw Refusal(QStringLiteral("TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!"), Subject::Transparency);
         graph = textGraph(settings, *opacity, filter.state);
     } else {
         // The copy takes the picture's own name.
@@ -193,7 +193,7 @@ std::optional<Filter> buildFilter(const Settings &settings, const State &previou
         if (isReservedPictureName(pictureFolder, filter.imageName, programName))
             throw Refusal(QStringLiteral("THE PROGRAM USES THE NAME OF THIS WATERMARK IMAGE FOR ITS OWN FILES! "
                                          "PLEASE RENAME THE IMAGE."),
-                          ReservedImageName);
+                          Subject::ReservedImageName);
         try {
             copyPicture(settings.imagePath, pictureFolder, filter.imageName);
         } catch (const RuntimeError &e) {

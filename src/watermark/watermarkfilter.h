@@ -92,9 +92,6 @@ struct State {
     QString fontFolder;
 };
 
-// What stops a build, as Refusal::subject().
-enum Problem { TextMissing = 1, ImageMissing, BadTransparencyText, ReservedImageName, PictureNotCopied };
-
 // A finished filter: the option text, the state for the next build, and the
 // name of the picture copy (image kind).
 struct Filter {

@@ -10,10 +10,12 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <QTest>
 
 #include <csignal>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 using Changes = QList<std::pair<int, QString>>;
@@ -385,6 +387,41 @@ private slots:
         for (const QString &name : kept)
             QCOMPARE(QFileInfo(out + '/' + name).size(), 600000);
         QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // An output folder with about 24 kB free: a small file system of its own
+    // when this may mount one, else a limit on the size of the files written.
+    void fullDisk()
+    {
+        TestAppDir dir;
+        const QString cli = installCli(dir);
+        QTemporaryDir work;
+        const QString clip = work.filePath("clip.avi"), out = work.filePath("out");
+        QVERIFY(makeClip(clip, 2));
+        QDir().mkpath(out);
+        const bool mounted = ::mount("tmpfs", QFile::encodeName(out), "tmpfs", 0, "size=1m") == 0;
+        const auto unmount = qScopeGuard([&] {
+            if (mounted)
+                ::umount2(QFile::encodeName(out), MNT_DETACH);
+        });
+        if (mounted)
+            QVERIFY(writeFileBytes(out + "/filler", QByteArray(1000 * 1024, 'x')));
+        const QStringList args{"--json", "-f", "webm", "--still", "00:01", "-o", out, clip};
+        QProcess p;
+        if (mounted)
+            p.start(cli, args);
+        else
+            p.start("prlimit", QStringList{"--fsize=24000", cli} + args);
+        const Run run(p);
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.results.join(' '), QString("webm:failed still:failed"));
+        const QRegularExpression why(mounted ? "INCOMPLETE|NO SPACE LEFT ON DEVICE" : "INCOMPLETE|SIGXFSZ|FILE TOO LARGE");
+        for (const QJsonObject &e : run.events)
+            if (e["event"] == "result")
+                QVERIFY2(why.match(e["reason"].toString()).hasMatch(), qPrintable(e["reason"].toString()));
+        // No output, no mark, nothing set aside.
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 mounted ? QStringList{"filler"} : QStringList());
     }
 
     // Two runs at once, each drawing the picture into the top-left corner.

@@ -81,8 +81,8 @@ private slots:
         ScriptedPrompts prompts;
         prompts.expectMessage("ERROR# 53 FILE NOT FOUND. PLEASE CONTACT SUPPORT.").expectMessage("NO!").expectMessage("SAVED.");
         showGeneralError(prompts, RuntimeError(rt::FileNotFound));
-        showRefusal(prompts, Refusal("NO!", 4));
-        showRefusal(prompts, Refusal("SAVED.", 0, Refusal::Style::Notice));
+        showRefusal(prompts, Refusal("NO!"));
+        showRefusal(prompts, Refusal("SAVED.", Subject::None, Refusal::Style::Notice));
         QVERIFY(prompts.records().at(1).icon == MsgIcon::Critical && prompts.records().at(2).icon == MsgIcon::Information);
         VERIFY_PROMPTS(prompts);
 

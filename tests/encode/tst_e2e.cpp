@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 
 class TestEndToEnd : public QObject
@@ -16,6 +17,7 @@ class TestEndToEnd : public QObject
     QTemporaryDir m_work;
     QString m_clip;  // 4 s, noisy picture and sound, 320x240
     QString m_short; // 3.4 s, 160x120, no sound
+    QString m_cut;   // m_clip as an MP4, index first, cut off after 30 % of its bytes
 
     struct Program : TestProgram {
         QString out;
@@ -51,6 +53,9 @@ private slots:
         m_short = m_work.filePath("short.avi");
         QVERIFY(makeClip(m_clip, 4));
         QVERIFY(makeClip(m_short, 3.4, "160x120", false));
+        m_cut = m_work.filePath("cut.mp4");
+        QVERIFY(runFfmpeg({"-i", m_clip, "-c:a", "aac", "-movflags", "+faststart", m_cut}));
+        QVERIFY(QFile::resize(m_cut, QFileInfo(m_cut).size() * 3 / 10));
     }
 
     // One request per output kind on the same clip.
@@ -116,6 +121,38 @@ private slots:
         p.encode({QString()}, false);
         QVERIFY(p.prompts.messages().value(0).startsWith("ENCODING FAILED! "));
         QVERIFY(!QFile::exists(p.out + "clip.flv"));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // Outputs read back: a source cut off (the encoder ends well, early)
+    // gives a short output that is kept; a faststart step that ends well but
+    // leaves the index last gets the encoded MP4 back.
+    void readBack_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("cut");
+        QTest::addColumn<QString>("notice"); // a pattern
+        const QString early = "^ENCODING FAILED! BAD SOURCE FILE. THE SOURCE ENDS AT 0:0[0-3]\\.\\d OF ITS 0:04\\.0\\.$";
+        QTest::newRow("source cut off, flv") << "flv" << true << early;
+        QTest::newRow("source cut off, mp4") << "mp4" << true << early;
+        QTest::newRow("faststart leaves the index last") << "mp4" << false << "^MP4 NOT MADE STREAMABLE! ";
+    }
+    void readBack()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, cut);
+        QFETCH(QString, notice);
+        Program p(cut ? m_cut : m_clip, m_work.filePath(QTest::currentDataTag()), format);
+        if (!cut)
+            p.dir.setTool("ma", fake::copies);
+        p.encode({QString()}, false);
+        const QString said = p.prompts.messages().value(0);
+        QVERIFY2(QRegularExpression(notice).match(said).hasMatch(), qPrintable(said));
+        const QString file = "clip." + format;
+        QCOMPARE(probeStreams(p.out + file), (QStringList{"video:h264", "audio:aac"}));
+        if (format == "mp4")
+            QCOMPARE(moovBeforeMdat(p.out + file), cut);
+        QCOMPARE(QDir(p.out).entryList(QDir::Files), QStringList{file}); // no ".temp"
         VERIFY_PROMPTS(p.prompts);
     }
 

@@ -287,33 +287,33 @@ private slots:
         QTest::addColumn<int>("answer"); // to the overwrite question, 0 = none asked
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("subject");
-        QTest::newRow("no source") << "source=" << 0 << "INPUT OR SOURCE FILE REQUIRED!" << int(ChooseSource);
-        QTest::newRow("no folder") << "outDir=" << 0 << "OUTPUT FOLDER MISSING!" << int(ChooseOutputFolder);
+        QTest::newRow("no source") << "source=" << 0 << "INPUT OR SOURCE FILE REQUIRED!" << int(Subject::ChooseSource);
+        QTest::newRow("no folder") << "outDir=" << 0 << "OUTPUT FOLDER MISSING!" << int(Subject::ChooseOutputFolder);
         QTest::newRow("no format") << "flv=0 mp4=0" << 0 << "PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"
-                                                           << int(ChooseFormat);
-        QTest::newRow("no MP4 name") << "mp4Name=" << 0 << "OUTPUT MP4 FILE NAME MISSING!" << int(Mp4Name);
+                                                           << int(Subject::ChooseFormat);
+        QTest::newRow("no MP4 name") << "mp4Name=" << 0 << "OUTPUT MP4 FILE NAME MISSING!" << int(Subject::Mp4Name);
         QTest::newRow("output is the source") << "beside mp4Name=clip.avi" << 0
                                               << "THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME."
-                                              << int(RenameMp4);
+                                              << int(Subject::RenameMp4);
         QTest::newRow("its .temp is the source") << "source=x.mp4.temp beside mp4Name=x.mp4" << 0
                                                  << "THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME."
-                                                 << int(RenameMp4);
+                                                 << int(Subject::RenameMp4);
         QTest::newRow("existing output, No") << "exists" << vbNo << "CHANGE THE NAME OF THE OUTPUT FLV FILE."
-                                            << int(RenameFlv);
+                                            << int(Subject::RenameFlv);
         QTest::newRow("existing output, never replaced") << "exists never" << 0
-                                                         << "clip.flv ALREADY EXISTS IN OUTPUT FOLDER." << int(RenameFlv);
+                                                         << "clip.flv ALREADY EXISTS IN OUTPUT FOLDER." << int(Subject::RenameFlv);
         QTest::newRow("minute 60") << "still minute=60" << 0 << "INVALID INPUT FOR MINUTES. ENTER A VALUE FROM 0 TO 59!"
-                                   << int(StillMinute);
+                                   << int(Subject::StillMinute);
         QTest::newRow("second -1") << "still second=-1" << 0
-                                   << "INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!" << int(StillSecond);
+                                   << "INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!" << int(Subject::StillSecond);
         QTest::newRow("minute empty") << "still minute=" << 0 << "ERROR# 13 TYPE MISMATCH. PLEASE CONTACT SUPPORT." << 0;
         QTest::newRow("minute beyond 16 bits") << "still minute=32768" << 0
                                                << "ERROR# 6 OVERFLOW. PLEASE CONTACT SUPPORT." << 0;
         QTest::newRow("ticked watermark without a saved one") << "watermark" << 0
                                                              << "PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"
-                                                             << int(SaveWatermark);
+                                                             << int(Subject::SaveWatermark);
         QTest::newRow("picture gone") << "picture" << 0 << "WATERMARK IMAGE COULD NOT BE COPIED! FILE NOT FOUND."
-                                      << int(WatermarkPicture);
+                                      << int(Subject::WatermarkPicture);
         QTest::newRow("option file missing") << "nooptions" << 0 << "ERROR# 53 FILE NOT FOUND. PLEASE CONTACT SUPPORT."
                                              << 0;
     }
@@ -360,7 +360,7 @@ private slots:
             s.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", answer);
         s.prompts.expectMessage(message);
         const JobResult result = s.run();
-        QCOMPARE(result.refusedSubject, subject);
+        QCOMPARE(int(result.refusedSubject.value_or(Subject::None)), subject);
         QVERIFY(s.runner.labels.isEmpty());
         if (message.startsWith("CHANGE") || message.startsWith("PLEASE SAVE"))
             QCOMPARE(s.prompts.records().constLast().icon, MsgIcon::Information);

@@ -140,7 +140,7 @@ private slots:
             QCOMPARE(decodeProfile(bytes), lines);
         } catch (const Refusal &r) {
             QTEST(r.message(), "message");
-            QCOMPARE(r.subject(), changes.first().section('=', 0, 0).toInt());
+            QCOMPARE(r.line(), changes.first().section('=', 0, 0).toInt());
         }
     }
 

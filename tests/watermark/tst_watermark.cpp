@@ -28,7 +28,7 @@ Settings text(Corner corner, const QString &words, const QString &alpha = "60", 
 }
 Settings image(Corner corner, const QString &path) { return Settings{Kind::Image, corner, {}, {}, {}, {}, {}, {}, path}; }
 // How a refusal shows in the "graph" column.
-QString refused(Problem problem, const QString &message) { return QString::number(problem) + " " + message; }
+QString refused(Subject subject, const QString &message) { return QString::number(int(subject)) + " " + message; }
 
 // The graph of the option text " -vf \"graph\"", as the command splitter gives it back.
 QString graphOf(const std::optional<Filter> &f)
@@ -134,13 +134,13 @@ private slots:
         QTest::newRow("image bottom right, colon") << image(Corner::BottomRight, "http:x.png") << R"(movie='file\:http\:x.png':f=image2pipe)" + over + "(W-overlay_w)-8:(H-overlay_h)-8 [out]";
         QTest::newRow("image, percent") << image(Corner::TopLeft, "50%d.png") << R"(movie='file\:50%d.png':f=image2pipe)" + over + "8:8 [out]";
         // Refused builds: all or nothing.
-        QTest::newRow("text missing") << text(Corner::TopLeft, "") << refused(TextMissing, "WATERMARK TEXT MISSING");
+        QTest::newRow("text missing") << text(Corner::TopLeft, "") << refused(Subject::WatermarkText, "WATERMARK TEXT MISSING");
         for (const char *alpha : {"100", "6x", "", " 5", "-1"})
-            QTest::addRow("transparency '%s'", alpha) << text(Corner::TopLeft, "W", alpha) << refused(BadTransparencyText, "TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!");
-        QTest::newRow("image missing") << image(Corner::TopLeft, "") << refused(ImageMissing, "WATERMARK IMAGE MISSING");
+            QTest::addRow("transparency '%s'", alpha) << text(Corner::TopLeft, "W", alpha) << refused(Subject::Transparency, "TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!");
+        QTest::newRow("image missing") << image(Corner::TopLeft, "") << refused(Subject::WatermarkImage, "WATERMARK IMAGE MISSING");
         for (const char *name : {"config", "vidlark-encoder", "notes.txt", "shots.png", "link.png", "..", "x/"})
-            QTest::addRow("reserved '%s'", name) << image(Corner::TopLeft, name) << refused(ReservedImageName, ownName);
-        QTest::newRow("picture gone") << image(Corner::TopLeft, dir.file("gone.png")) << refused(PictureNotCopied, "WATERMARK IMAGE COULD NOT BE COPIED! FILE NOT FOUND.");
+            QTest::addRow("reserved '%s'", name) << image(Corner::TopLeft, name) << refused(Subject::ReservedImageName, ownName);
+        QTest::newRow("picture gone") << image(Corner::TopLeft, dir.file("gone.png")) << refused(Subject::WatermarkPicture, "WATERMARK IMAGE COULD NOT BE COPIED! FILE NOT FOUND.");
     }
     void filter()
     {
@@ -157,7 +157,7 @@ private slots:
             QCOMPARE(built->state.fontFolder, s.kind == Kind::Text ? "/opt/Enc/wmfonts/" : "old");
             QCOMPARE(fileBytes(copies.filePath(name)), s.kind == Kind::Text ? QByteArray() : "picture " + name.toUtf8());
         } catch (const Refusal &r) {
-            QTEST(refused(Problem(r.subject()), r.message()), "graph");
+            QTEST(refused(r.subject(), r.message()), "graph");
             QCOMPARE(snapshot(copies.path()), before); // nothing written, nothing replaced
         }
     }
