@@ -22,10 +22,7 @@ Forms::Forms(IPrompts &prompts, const QString &appFolder) : m_prompts(prompts), 
     endProgram = [] { QCoreApplication::exit(0); };
 }
 
-Forms::~Forms()
-{
-    delete m_watermark.data();
-}
+Forms::~Forms() = default;
 
 frmMain *Forms::main() const
 {
@@ -39,26 +36,12 @@ void Forms::setMain(frmMain *window)
 
 frmWatermarkOptions &Forms::watermarkOptions()
 {
-    if (!m_watermark) {
+    return m_watermark.get([this] {
         auto *dialog = new frmWatermarkOptions(m_prompts, m_appFolder, m_main);
-        m_watermark = dialog;
         QObject::connect(dialog, &frmWatermarkOptions::saved, dialog, [this] {
             if (m_main)
                 m_main->watermarkSaved();
         });
-        QObject::connect(dialog, &frmWatermarkOptions::dropped, dialog, [this, dialog] {
-            if (m_watermark == dialog)
-                m_watermark = nullptr;
-        });
-    }
-    return *m_watermark;
-}
-
-void Forms::unloadWatermarkOptions()
-{
-    if (m_watermark) {
-        m_watermark->hide();
-        m_watermark->deleteLater();
-        m_watermark = nullptr;
-    }
+        return dialog;
+    });
 }

@@ -3,6 +3,9 @@
 // exists once and is created on first reference; the windows get what they
 // need through their constructors, so tests build them with scripted
 // prompts and an application folder of their own.
+#include "common/ui_windowholder.h"
+#include "watermark/frmWatermarkOptions.h"
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -11,7 +14,6 @@
 
 class IPrompts;
 class frmMain;
-class frmWatermarkOptions;
 class ProgressWindowRunner;
 
 class Forms
@@ -36,8 +38,8 @@ public:
     // The watermark dialog: created (and loaded, not shown) on first
     // reference; its close box drops it.
     frmWatermarkOptions &watermarkOptions();
-    bool watermarkOptionsLoaded() const { return !m_watermark.isNull(); }
-    void unloadWatermarkOptions();
+    bool watermarkOptionsLoaded() const { return m_watermark.loaded(); }
+    void unloadWatermarkOptions() { m_watermark.unload(); }
 
     // Start-up settings, set by main() for the real program and by tests.
     int splashMilliseconds = 2000;
@@ -53,5 +55,5 @@ private:
     QString m_appFolder;
     QPointer<frmMain> m_main;
     std::unique_ptr<ProgressWindowRunner> m_progress;
-    QPointer<frmWatermarkOptions> m_watermark;
+    ui::WindowHolder<frmWatermarkOptions, &frmWatermarkOptions::dropped> m_watermark;
 };

@@ -346,31 +346,9 @@ ProgressWindowRunner::ProgressWindowRunner(IPrompts &prompts, const QString &app
 {
 }
 
-ProgressWindowRunner::~ProgressWindowRunner()
-{
-    delete m_window.data();
-}
-
 frmProgress &ProgressWindowRunner::window()
 {
-    if (!m_window) {
-        m_window = new frmProgress(m_prompts, m_appFolder);
-        frmProgress *created = m_window;
-        QObject::connect(created, &frmProgress::unloaded, created, [this, created] {
-            if (m_window == created)
-                m_window = nullptr;
-        });
-    }
-    return *m_window;
-}
-
-void ProgressWindowRunner::unload()
-{
-    if (m_window) {
-        m_window->hide();
-        m_window->deleteLater();
-        m_window = nullptr;
-    }
+    return m_window.get([this] { return new frmProgress(m_prompts, m_appFolder); });
 }
 
 mdlDOSPipe::RunResult ProgressWindowRunner::run(const ToolRun &run)

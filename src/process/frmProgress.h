@@ -1,6 +1,7 @@
 #pragma once
 // The modal window in which every external tool runs: shows the tool's
 // console output live and offers to cancel the run.
+#include "common/ui_windowholder.h"
 #include "process/progressparser.h"
 #include "process/toolrunner.h"
 
@@ -108,18 +109,15 @@ class ProgressWindowRunner : public IToolRunner
 {
 public:
     ProgressWindowRunner(IPrompts &prompts, const QString &appFolder);
-    ~ProgressWindowRunner() override;
-    ProgressWindowRunner(const ProgressWindowRunner &) = delete;
-    ProgressWindowRunner &operator=(const ProgressWindowRunner &) = delete;
 
     frmProgress &window();
-    bool loaded() const { return !m_window.isNull(); }
-    void unload();
+    bool loaded() const { return m_window.loaded(); }
+    void unload() { m_window.unload(); }
 
     mdlDOSPipe::RunResult run(const ToolRun &run) override;
 
 private:
     IPrompts &m_prompts;
     QString m_appFolder;
-    QPointer<frmProgress> m_window;
+    ui::WindowHolder<frmProgress, &frmProgress::unloaded> m_window;
 };
