@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-test build run test bench coverage install uninstall clean
+.PHONY: all deps deps-test configure build program run test bench coverage install uninstall clean
 
 PREFIX ?= $(HOME)/.local
 
@@ -14,19 +14,26 @@ deps:
 deps-test:
 	@./scripts/install-deps.sh test
 
-build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
+configure:
+	@cmake -S . -B "$(BUILD)" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
-run: build
+# Everything: the programs, the tests and the benchmarks.
+build: deps configure
+	@cmake --build "$(BUILD)" -j $(JOBS)
+
+# Only what the program needs: its two binaries and the application folder.
+program: deps configure
+	@cmake --build "$(BUILD)" -j $(JOBS) --target vidlark-encoder vidlark-encode appdir
+
+run: program
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "No display is available: start 'make run' from a desktop session (or under xvfb-run)."; \
 	  exit 1; \
 	fi
-	@$(BUILD)/appdir/vidlark-encoder
+	@"$(BUILD)/appdir/vidlark-encoder"
 
 test: deps-test build
-	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@cd "$(BUILD)" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # Line coverage of src/ by the whole suite, from a build of its own.
 coverage:
@@ -40,11 +47,11 @@ coverage:
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 
-install: build
-	@./scripts/install.sh $(BUILD)/appdir $(PREFIX)
+install: program
+	@./scripts/install.sh "$(BUILD)/appdir" "$(PREFIX)"
 
 uninstall:
-	@./scripts/uninstall.sh $(PREFIX)
+	@./scripts/uninstall.sh "$(PREFIX)"
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-coverage
+	rm -rf "$(BUILD)" "$(BUILD)-coverage"

@@ -1,5 +1,8 @@
 #include "cli/options.h"
 
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
 namespace cli {
 
 QString helpText()
@@ -26,15 +29,35 @@ QString helpText()
 
 namespace {
 
-// The value of an option: the rest of "--name=value", or the next argument.
-std::optional<QString> valueOf(const QStringList &arguments, qsizetype &i, const QString &inlineValue,
-                               bool hasInline)
+// Parses "flv,mp4,webm" in any case and order; false for an unknown name.
+bool readFormats(const QString &list, Options &o, QString *unknown)
 {
-    if (hasInline)
-        return inlineValue;
-    if (i + 1 >= arguments.size())
-        return std::nullopt;
-    return arguments.at(++i);
+    o.flv = o.mp4 = o.webm = false;
+    for (const QString &format : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString f = format.trimmed().toLower();
+        if (f == QLatin1String("flv"))
+            o.flv = true;
+        else if (f == QLatin1String("mp4"))
+            o.mp4 = true;
+        else if (f == QLatin1String("webm"))
+            o.webm = true;
+        else
+            return *unknown = format, false;
+    }
+    return true;
+}
+
+// The parser's word for what went wrong, in this program's texts.
+QString usageError(const QCommandLineParser &parser)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().constFirst();
+        return QStringLiteral("unknown option ") + (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"))
+            + name;
+    }
+    static const QRegularExpression missing(QStringLiteral("^Missing value after '(.*)'\\.$"));
+    const QRegularExpressionMatch m = missing.match(parser.errorText());
+    return m.hasMatch() ? m.captured(1) + QStringLiteral(" needs a value") : parser.errorText();
 }
 
 } // namespace
@@ -48,72 +71,48 @@ Parsed parseArguments(const QStringList &arguments)
         parsed.error = error;
         return parsed;
     };
-    bool onlySources = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (onlySources || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
-            o.sources << argument;
-            continue;
-        }
-        if (argument == QLatin1String("--")) {
-            onlySources = true;
-            continue;
-        }
-        const qsizetype equals = argument.indexOf(QLatin1Char('='));
-        const bool hasInline = argument.startsWith(QLatin1String("--")) && equals > 0;
-        const QString name = hasInline ? argument.left(equals) : argument;
-        const QString inlineValue = hasInline ? argument.mid(equals + 1) : QString();
-        const auto value = [&]() { return valueOf(arguments, i, inlineValue, hasInline); };
-        const auto is = [&name](const char *shortName, const char *longName) {
-            return (shortName && name == QLatin1String(shortName)) || name == QLatin1String(longName);
-        };
-        if (is("-h", "--help")) {
-            parsed.what = Parsed::Help;
-            return parsed;
-        }
-        if (is(nullptr, "--version")) {
-            parsed.what = Parsed::Version;
-            return parsed;
-        }
-        if (is("-q", "--quiet")) {
-            o.quiet = true;
-        } else if (is(nullptr, "--overwrite")) {
-            o.overwrite = true;
-        } else if (is(nullptr, "--json")) {
-            o.json = true;
-        } else if (is(nullptr, "--html")) {
-            o.html = true;
-        } else if (is("-o", "--output") || is("-p", "--profile") || is("-f", "--formats") || is(nullptr, "--still")) {
-            const std::optional<QString> v = value();
-            if (!v)
-                return bad(name + QStringLiteral(" needs a value"));
-            if (is("-o", "--output")) {
-                o.outputDir = *v;
-            } else if (is("-p", "--profile")) {
-                o.profile = *v;
-            } else if (is("-f", "--formats")) {
-                o.flv = o.mp4 = o.webm = false;
-                for (const QString &format : v->split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                    const QString f = format.trimmed().toLower();
-                    if (f == QLatin1String("flv"))
-                        o.flv = true;
-                    else if (f == QLatin1String("mp4"))
-                        o.mp4 = true;
-                    else if (f == QLatin1String("webm"))
-                        o.webm = true;
-                    else
-                        return bad(QStringLiteral("unknown format '") + format + QStringLiteral("' (flv, mp4, webm)"));
-                }
-            } else {
-                const QStringList time = v->split(QLatin1Char(':'));
-                if (time.size() != 2)
-                    return bad(QStringLiteral("--still takes a time as MM:SS"));
-                o.stillMinute = time.at(0);
-                o.stillSecond = time.at(1);
-            }
-        } else {
-            return bad(QStringLiteral("unknown option ") + name);
-        }
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("DIR"));
+    const QCommandLineOption profile({QStringLiteral("p"), QStringLiteral("profile")}, QString(),
+                                     QStringLiteral("FILE"));
+    const QCommandLineOption formats({QStringLiteral("f"), QStringLiteral("formats")}, QString(),
+                                     QStringLiteral("LIST"));
+    const QCommandLineOption still(QStringLiteral("still"), QString(), QStringLiteral("MM:SS"));
+    const QCommandLineOption overwrite(QStringLiteral("overwrite"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption html(QStringLiteral("html"));
+    const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({output, profile, formats, still, overwrite, json, html, quiet, help, version});
+    // parse(), not process(): the texts and the exit status stay this program's.
+    if (!parser.parse(QStringList{QStringLiteral("vidlark-encode")} + arguments))
+        return bad(usageError(parser));
+    if (parser.isSet(help)) {
+        parsed.what = Parsed::Help;
+        return parsed;
+    }
+    if (parser.isSet(version)) {
+        parsed.what = Parsed::Version;
+        return parsed;
+    }
+    o.sources = parser.positionalArguments();
+    o.outputDir = parser.value(output);
+    o.profile = parser.value(profile);
+    o.overwrite = parser.isSet(overwrite);
+    o.json = parser.isSet(json);
+    o.html = parser.isSet(html);
+    o.quiet = parser.isSet(quiet);
+    QString unknown;
+    if (parser.isSet(formats) && !readFormats(parser.value(formats), o, &unknown))
+        return bad(QStringLiteral("unknown format '") + unknown + QStringLiteral("' (flv, mp4, webm)"));
+    if (parser.isSet(still)) {
+        const QStringList time = parser.value(still).split(QLatin1Char(':'));
+        if (time.size() != 2)
+            return bad(QStringLiteral("--still takes a time as MM:SS"));
+        o.stillMinute = time.at(0);
+        o.stillSecond = time.at(1);
     }
     if (o.sources.isEmpty())
         return bad(QStringLiteral("INPUT OR SOURCE FILE REQUIRED!"));
