@@ -11,10 +11,10 @@ PACKAGES=(
   ffmpeg
   fonts-dejavu-core fonts-liberation
 )
-# The tests check the desktop entry and the MIME type of an install, and run
-# vidlark-encode under GNU parallel.
+# The tests check the desktop entry and the MIME type of an install, run
+# vidlark-encode under GNU parallel, and check the code's format.
 if [ "${1:-}" = "test" ] || [ "${1:-}" = "coverage" ]; then
-  PACKAGES+=(desktop-file-utils libxml2-utils parallel)
+  PACKAGES+=(desktop-file-utils libxml2-utils parallel clang-format)
 fi
 if [ "${1:-}" = "coverage" ]; then
   PACKAGES+=(gcovr)
