@@ -71,6 +71,90 @@ double mbPerSecond(qint64 bytes, qint64 ns)
     return double(bytes) / (1024.0 * 1024.0) / (double(ns) / 1e9);
 }
 
+// The stream's tool: $1 bytes of status lines, each ended by CR, on stderr.
+struct Tool {
+    QTemporaryDir work;
+    QString script = work.filePath(QStringLiteral("status-lines.sh"));
+    Tool() { writeFileBytes(script, QByteArray("yes '") + kLine + "' | tr '\\n' '\\r' | head -c \"$1\" >&2\n"); }
+    QString command(qint64 size) const
+    {
+        return QStringLiteral("/bin/sh ") + cmdline::quoteArgument(script) + QLatin1Char(' ') + QString::number(size);
+    }
+};
+
+// 1. The tool alone, stderr on /dev/null; then drained by QProcess (large
+// reads, no turn per read). Returns the time of the tool alone.
+qint64 toolAlone(const Tool &tool, qint64 bytes)
+{
+    QElapsedTimer clock;
+    QProcess alone;
+    alone.setStandardErrorFile(QProcess::nullDevice());
+    alone.setStandardOutputFile(QProcess::nullDevice());
+    clock.start();
+    alone.start(QStringLiteral("/bin/sh"), {tool.script, QString::number(bytes)});
+    alone.waitForFinished(-1);
+    const qint64 aloneNs = clock.nsecsElapsed();
+    std::printf("  tool to /dev/null:        %8.0f MB/s  (%.2f s)\n", mbPerSecond(bytes, aloneNs), aloneNs / 1e9);
+
+    QProcess drained;
+    drained.setProcessChannelMode(QProcess::MergedChannels);
+    qint64 drainedBytes = 0;
+    clock.restart();
+    drained.start(QStringLiteral("/bin/sh"), {tool.script, QString::number(bytes)});
+    while (drained.waitForReadyRead(-1) || drained.bytesAvailable() > 0)
+        drainedBytes += drained.readAll().size();
+    drained.waitForFinished(-1);
+    const qint64 drainedNs = clock.nsecsElapsed();
+    std::printf("  tool drained by QProcess: %8.0f MB/s  (%.2f s)\n", mbPerSecond(drainedBytes, drainedNs),
+                drainedNs / 1e9);
+    return aloneNs;
+}
+
+// 2. The runner with a sink that only counts.
+void runnerAlone(const Tool &tool, qint64 bytes, qint64 aloneNs)
+{
+    qint64 received = 0, chunks = 0;
+    Watch watch;
+    watch.start();
+    QElapsedTimer clock;
+    clock.start();
+    const mdlDOSPipe::RunResult run = mdlDOSPipe::ExecuteApp(
+        tool.command(bytes), tool.work.path(), [&](const QString &, const QByteArray &b, const ProgressParser &) {
+            received += b.size();
+            ++chunks;
+        });
+    const qint64 runnerNs = clock.nsecsElapsed();
+    watch.stop();
+    std::printf("  runner, counting sink:    %8.0f MB/s  (%.2f s, %.2fx the time of the tool alone), %lld bytes in "
+                "%lld reads, exit status %d\n",
+                mbPerSecond(received, runnerNs), runnerNs / 1e9, double(runnerNs) / double(aloneNs),
+                (long long)received, (long long)chunks, run.exitCode.value_or(-1));
+    watch.print();
+}
+
+// 3. Through the progress window, as the program shows it. Every piece goes
+// into the console box and the window is repainted once a frame, so a tenth
+// of the stream is enough to see its pace.
+void throughTheWindow(const Tool &tool, qint64 bytes)
+{
+    const qint64 windowBytes = qMax<qint64>(bytes / 10, 1024 * 1024);
+    ScriptedPrompts prompts;
+    ProgressWindowRunner window(prompts, tool.work.path());
+    qint64 shown = 0;
+    QObject::connect(&window.window(), &frmProgress::outputReceived,
+                     [&](const QByteArray &b, const QString &) { shown += b.size(); });
+    Watch windowWatch;
+    windowWatch.start();
+    QElapsedTimer clock;
+    clock.start();
+    window.run(ToolRun{tool.command(windowBytes), ToolRun::Tool, QString(), QString(), QStringLiteral("bench")});
+    const qint64 windowNs = clock.nsecsElapsed();
+    windowWatch.stop();
+    std::printf("  progress window (%lld MB):  %8.1f MB/s  (%.2f s)\n", (long long)(windowBytes / (1024 * 1024)),
+                mbPerSecond(shown, windowNs), windowNs / 1e9);
+    windowWatch.print();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -82,79 +166,14 @@ int main(int argc, char *argv[])
     const qint64 bytes = megabytes * 1024 * 1024;
     std::printf("bench_runner: %lld MB of status lines on stderr\n", (long long)megabytes);
 
-    // The tool: $1 bytes of status lines, each ended by CR, on stderr.
-    QTemporaryDir work;
-    const QString tool = work.filePath(QStringLiteral("status-lines.sh"));
-    writeFileBytes(tool, QByteArray("yes '") + kLine + "' | tr '\\n' '\\r' | head -c \"$1\" >&2\n");
-    const auto command = [&tool](qint64 size) {
-        return QStringLiteral("/bin/sh ") + cmdline::quoteArgument(tool) + QLatin1Char(' ') + QString::number(size);
-    };
-
-    // 1. The tool alone, stderr on /dev/null.
-    QElapsedTimer clock;
-    QProcess alone;
-    alone.setStandardErrorFile(QProcess::nullDevice());
-    alone.setStandardOutputFile(QProcess::nullDevice());
-    clock.start();
-    alone.start(QStringLiteral("/bin/sh"), {tool, QString::number(bytes)});
-    alone.waitForFinished(-1);
-    const qint64 aloneNs = clock.nsecsElapsed();
-    std::printf("  tool to /dev/null:        %8.0f MB/s  (%.2f s)\n", mbPerSecond(bytes, aloneNs), aloneNs / 1e9);
-
-    // 1b. The same tool drained by QProcess (large reads, no turn per read).
-    QProcess drained;
-    drained.setProcessChannelMode(QProcess::MergedChannels);
-    qint64 drainedBytes = 0;
-    clock.restart();
-    drained.start(QStringLiteral("/bin/sh"), {tool, QString::number(bytes)});
-    while (drained.waitForReadyRead(-1) || drained.bytesAvailable() > 0)
-        drainedBytes += drained.readAll().size();
-    drained.waitForFinished(-1);
-    const qint64 drainedNs = clock.nsecsElapsed();
-    std::printf("  tool drained by QProcess: %8.0f MB/s  (%.2f s)\n", mbPerSecond(drainedBytes, drainedNs),
-                drainedNs / 1e9);
-
-    // 2. The runner with a sink that only counts.
-    ScriptedPrompts prompts;
-    qint64 received = 0, chunks = 0;
-    Watch watch;
-    watch.start();
-    clock.restart();
-    const mdlDOSPipe::RunResult run = mdlDOSPipe::ExecuteApp(
-        command(bytes), prompts, work.path(), [&](const QString &, const QByteArray &b, const ProgressParser &) {
-            received += b.size();
-            ++chunks;
-        });
-    const qint64 runnerNs = clock.nsecsElapsed();
-    watch.stop();
-    std::printf("  runner, counting sink:    %8.0f MB/s  (%.2f s, %.2fx the time of the tool alone), %lld bytes in "
-                "%lld reads, exit status %d\n",
-                mbPerSecond(received, runnerNs), runnerNs / 1e9, double(runnerNs) / double(aloneNs),
-                (long long)received, (long long)chunks, run.exitCode.value_or(-1));
-    watch.print();
-
-    // 3. Through the progress window, as the program shows it. Every piece
-    // goes into the console box and the window is repainted once a frame,
-    // so a tenth of the stream is enough to see its pace.
-    const qint64 windowBytes = qMax<qint64>(bytes / 10, 1024 * 1024);
-    ProgressWindowRunner window(prompts, work.path());
-    qint64 shown = 0;
-    QObject::connect(&window.window(), &frmProgress::outputReceived,
-                     [&](const QByteArray &b, const QString &) { shown += b.size(); });
-    Watch windowWatch;
-    windowWatch.start();
-    clock.restart();
-    window.run(ToolRun{command(windowBytes), ToolRun::Tool, QString(), QString(), QStringLiteral("bench")});
-    const qint64 windowNs = clock.nsecsElapsed();
-    windowWatch.stop();
-    std::printf("  progress window (%lld MB):  %8.1f MB/s  (%.2f s)\n", (long long)(windowBytes / (1024 * 1024)),
-                mbPerSecond(shown, windowNs), windowNs / 1e9);
-    windowWatch.print();
+    const Tool tool;
+    runnerAlone(tool, bytes, toolAlone(tool, bytes));
+    throughTheWindow(tool, bytes);
 
     // 4. Idle responsiveness: a tool silent for 2 s.
     Watch idle;
     idle.start();
-    mdlDOSPipe::ExecuteApp(QStringLiteral("/bin/sleep 2"), prompts, work.path(), {});
+    mdlDOSPipe::ExecuteApp(QStringLiteral("/bin/sleep 2"), tool.work.path(), {});
     idle.stop();
     std::printf("  silent tool (2 s):        worst gap between turns %.2f ms, worst 10 ms timer lateness %.2f ms\n",
                 idle.worstTurnGap / 1000.0, idle.worstTimerLate / 1000.0);

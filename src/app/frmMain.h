@@ -1,7 +1,9 @@
 #pragma once
-// The main window. Its controls hold the encode settings; its handlers live
-// in frmMain.cpp (start-up, closing, menus), frmMain_selection.cpp (steps 1
-// and 2), frmMain_encode.cpp and frmMain_settings.cpp.
+// The main window. Its controls edit the settings of Forms::settings();
+// its handlers live in frmMain.cpp (start-up, closing, menus),
+// frmMain_selection.cpp (steps 1 and 2), frmMain_encode.cpp and
+// frmMain_settings.cpp, its controls in frmMain_controls.cpp.
+#include "common/settingsmodel.h"
 #include "encode/encoderequest.h"
 #include "encode/videotag.h"
 
@@ -22,6 +24,13 @@ class CaptionLabel;
 class LinkLabel;
 class Forms;
 class RuntimeError;
+class QHBoxLayout;
+namespace encodesettings {
+class Settings;
+}
+namespace ui {
+class SettingsBinding;
+}
 
 class frmMain : public QMainWindow
 {
@@ -80,7 +89,6 @@ public:
 
     QPushButton *cmdEncode = nullptr;
     QPushButton *cmdClose = nullptr;
-    QLineEdit *txtApp = nullptr;
     LinkLabel *lblLink = nullptr;
     LinkLabel *imgFBLike = nullptr;
 
@@ -112,19 +120,19 @@ public:
 
     // --- Source and output selection (frmMain_selection.cpp) ---
     void cmdInput_Click();
-    void SetOutputFileNames();
     void cmdOutDir_Click();
     // What "&Source Video..." and "&Output Folder..." do once a path is
     // chosen (also used when a file or folder is dropped on the window).
     void setSource(const QString &path);
     void setOutputFolder(const QString &folder);
+    // A window size picked from the list, even the one shown.
     void cmbVideoWindow_Click();
     // Key filters of the time fields: set key to 0 to discard it.
     void txtFrameMinute_KeyPress(int &keyAscii);
     void txtFrameSecond_KeyPress(int &keyAscii);
-    QStringList strSourceNameParts;
 
     // --- Watermark reactions (frmMain_selection.cpp) ---
+    // The box was ticked or cleared in the window.
     void chkWatermark_Click();
     void cmdWMOptions_Click();
     // The watermark dialog saved its options: the box is ticked.
@@ -132,7 +140,7 @@ public:
 
     // --- Encoding (frmMain_encode.cpp) ---
     void cmdEncode_Click();
-    // The request as the controls hold it now.
+    // The request the settings make now.
     encode::Request encodeRequest();
     // The videos the last request made, for the HTML5 video tag.
     videotag::Made lastMade;
@@ -146,10 +154,6 @@ public:
     void mnuVideoWindowSizes_Click();
     // Start-up step 13: the profile named on the command line.
     void applyCommandLineProfile();
-    QString strCommandArg;
-    int intProfileLine = 0;
-    // True while LoadProfile applies the lines of a profile.
-    bool m_applyingProfile = false;
 
     // --- Tools (frmMain.cpp) ---
     void mnuMakeMp4Streamable_Click();
@@ -166,14 +170,24 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // frmMain_controls.cpp
     void buildControls();
+    void buildStepOne();
+    void buildStepTwo();
+    void buildStepThree();
+    QHBoxLayout *buildButtons(QWidget *central);
     void buildMenus();
+    void bindSettings();
     void connectReactions();
     // Form_QueryUnload: true when the window may close.
     bool Form_QueryUnload();
-    void loadList(QComboBox *list, const QString &relativePath);
+    // Fills a list from its file with its start-up entry; a failure ends
+    // the program with the failure report.
+    void loadList(settings::Setting list, const QString &path);
     void endProgram();
 
     Forms &m_forms;
+    encodesettings::Settings &m_settings;
+    ui::SettingsBinding *m_binding = nullptr;
     bool m_ended = false;
 };

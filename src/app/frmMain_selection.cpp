@@ -1,18 +1,15 @@
-// Step 1 of the main window (source, output folder, output names) and the
-// small reactions of step 2: the window-size list, the watermark box and its
-// options button, and the time-field keys.
+// Step 1 of the main window (source, output folder; the settings give the
+// output names) and the small reactions of step 2: the window-size list, the
+// watermark box and its options button, and the time-field keys.
 #include "app/frmMain.h"
 
 #include "common/prompts.h"
 #include "common/errors.h"
-#include "encode/outputnames.h"
-#include "common/ui_controls.h"
 #include "app/ui_forms.h"
+#include "settings/encodesettings.h"
 #include "watermark/frmWatermarkOptions.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QRadioButton>
+#include <QComboBox>
 
 void frmMain::cmdInput_Click()
 {
@@ -30,41 +27,11 @@ void frmMain::cmdInput_Click()
 
 void frmMain::setSource(const QString &path)
 {
-    IPrompts &prompts = m_forms.prompts();
     try {
-        lblInput->setCaption(path);
-
-        // An unlocked output folder follows each new source; a locked one is
-        // only filled when it is still empty.
-        const QString folder = outputnames::folderPart(path);
-        if (ui::checkValue(chkLockLocation) == 1) {
-            if (lblOutDir->caption().isEmpty())
-                lblOutDir->setCaption(folder);
-        } else {
-            lblOutDir->setCaption(folder);
-        }
-        lblOutDir->setCaption(outputnames::withTrailingSlash(lblOutDir->caption()));
-
-        strSourceNameParts = outputnames::nameParts(outputnames::fileTitle(path));
-        SetOutputFileNames();
+        m_settings.chooseSource(path);
     } catch (const RuntimeError &e) {
-        showGeneralError(prompts, e);
+        showGeneralError(m_forms.prompts(), e);
     }
-}
-
-void frmMain::SetOutputFileNames()
-{
-    const QString source = lblInput->caption();
-    if (!source.isEmpty()) {
-        const QString base = outputnames::baseName(strSourceNameParts);
-        txtOutFileFLV->setText(base + QStringLiteral(".flv"));
-        txtOutFileMp4->setText(base + QStringLiteral(".mp4"));
-        txtOutFileWebm->setText(base + QStringLiteral(".webm"));
-    }
-    // An output that would be the source file itself gets "conv_" in front.
-    const QString folder = lblOutDir->caption();
-    for (QLineEdit *box : {txtOutFileFLV, txtOutFileMp4, txtOutFileWebm})
-        box->setText(outputnames::outputName(folder, box->text(), source));
 }
 
 void frmMain::cmdOutDir_Click()
@@ -79,33 +46,22 @@ void frmMain::cmdOutDir_Click()
 
 void frmMain::setOutputFolder(const QString &folder)
 {
-    IPrompts &prompts = m_forms.prompts();
-    try {
-        if (!folder.isEmpty())
-            lblOutDir->setCaption(folder);
-        if (!lblOutDir->caption().isEmpty())
-            lblOutDir->setCaption(outputnames::withTrailingSlash(lblOutDir->caption()));
-    } catch (const RuntimeError &e) {
-        showGeneralError(prompts, e);
-    }
+    m_settings.chooseOutputFolder(folder);
 }
 
 void frmMain::cmbVideoWindow_Click()
 {
-    optVideoWindowResize->setChecked(true);
+    m_settings.pickWindowSize(cmbVideoWindow->currentIndex());
 }
 
 // Checking or clearing the box opens the dialog while no watermark has been
-// saved yet, so a ticked box always comes with a filter text to use. While
-// a profile is applied no window opens half-way: the filter text is built
-// from the profile's settings once its last line is in.
+// saved yet, so a ticked box always comes with a filter text to use. A
+// profile sets the setting, not the box: no window opens half-way, and the
+// filter text is built from the profile's settings once its last line is in.
 void frmMain::chkWatermark_Click()
 {
-    if (m_applyingProfile)
-        return;
-    frmWatermarkOptions &options = m_forms.watermarkOptions();
-    if (options.txtWMString->text().isEmpty())
-        options.showModal();
+    if (m_settings.text(settings::WatermarkFilter).isEmpty())
+        m_forms.watermarkOptions().showModal();
 }
 
 void frmMain::cmdWMOptions_Click()
@@ -115,8 +71,8 @@ void frmMain::cmdWMOptions_Click()
 
 void frmMain::watermarkSaved()
 {
-    if (ui::checkValue(chkWatermark) == 0)
-        ui::setCheckValue(chkWatermark, 1);
+    if (m_settings.value(settings::Watermark) == 0)
+        m_settings.setValue(settings::Watermark, 1);
 }
 
 namespace {

@@ -37,7 +37,7 @@ void Forms::setMain(frmMain *window)
 frmWatermarkOptions &Forms::watermarkOptions()
 {
     return m_watermark.get([this] {
-        auto *dialog = new frmWatermarkOptions(m_prompts, m_appFolder, m_main);
+        auto *dialog = new frmWatermarkOptions(m_prompts, m_settings, m_appFolder, m_main);
         QObject::connect(dialog, &frmWatermarkOptions::saved, dialog, [this] {
             if (m_main)
                 m_main->watermarkSaved();

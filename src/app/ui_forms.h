@@ -1,9 +1,11 @@
 #pragma once
-// The program's windows and what they share. Every window but the main one
-// exists once and is created on first reference; the windows get what they
-// need through their constructors, so tests build them with scripted
-// prompts and an application folder of their own.
+// The program's windows and what they share: the prompts, the application
+// folder and the settings they edit. Every window but the main one exists
+// once and is created on first reference; the windows get what they need
+// through their constructors, so tests build them with scripted prompts and
+// an application folder of their own.
 #include "common/ui_windowholder.h"
+#include "settings/encodesettings.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QPointer>
@@ -27,6 +29,8 @@ public:
     IPrompts &prompts() const { return m_prompts; }
     // The folder that holds the program; no trailing "/".
     const QString &appFolder() const { return m_appFolder; }
+    // The settings of the main window and the watermark dialog.
+    encodesettings::Settings &settings() { return m_settings; }
 
     frmMain *main() const;
     void setMain(frmMain *window);
@@ -53,6 +57,7 @@ public:
 private:
     IPrompts &m_prompts;
     QString m_appFolder;
+    encodesettings::Settings m_settings;
     QPointer<frmMain> m_main;
     std::unique_ptr<ProgressWindowRunner> m_progress;
     ui::WindowHolder<frmWatermarkOptions, &frmWatermarkOptions::dropped> m_watermark;

@@ -5,7 +5,6 @@
 #include "cli/options.h"
 #include "common/errors.h"
 #include "encode/encodejob.h"
-#include "encode/outputnames.h"
 #include "encode/commandlines.h"
 #include "encode/verify.h"
 #include "settings/encodesettings.h"
@@ -25,23 +24,12 @@ namespace cli {
 
 namespace {
 
-// The settings every source shares, checked before anything runs. Throws
-// Refusal and RuntimeError with the windows' texts.
-encode::Request sharedRequest(const Options &o, const QString &appFolder, const QString &workingFolder)
+// The request the settings make, with what the options change in it and
+// this run's answers for a user who is not there.
+encode::Request request(const encodesettings::Settings &model, const Options &o, const QString &appFolder,
+                        const QString &workingFolder)
 {
-    const encodesettings::Lists lists = encodesettings::readLists(appFolder);
-    encodesettings::Settings settings(lists);
-    if (!o.profile.isEmpty()) {
-        // A pipe or a device would be read until it ends, if ever; an empty
-        // file holds no settings at all.
-        const QFileInfo file(o.profile);
-        if (file.exists() && !file.isFile())
-            throw Refusal(QStringLiteral("THE PROFILE IS NOT A REGULAR FILE."));
-        if (file.exists() && file.size() == 0)
-            throw Refusal(QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"));
-        settings.applyProfile(o.profile);
-    }
-    encode::Request r = settings.request(appFolder);
+    encode::Request r = model.request(appFolder);
     r.workingFolder = workingFolder;
     if (o.flv) {
         r.flv = *o.flv ? 1 : 0;
@@ -55,6 +43,32 @@ encode::Request sharedRequest(const Options &o, const QString &appFolder, const 
     }
     r.overwrite = o.overwrite ? encode::Overwrite::Always : encode::Overwrite::Never;
     r.askToOpenFolder = false;
+    return r;
+}
+
+// The settings every source shares, checked before anything runs: the
+// window's start-up settings, a profile applied as Load Profile applies it,
+// the output folder of the options kept as a locked one is, and the
+// watermark built. Throws Refusal and RuntimeError with the windows' texts.
+void prepareSettings(encodesettings::Settings &model, const Options &o, const QString &appFolder,
+                     const QString &workingFolder)
+{
+    model.loadLists(encodesettings::readLists(appFolder));
+    if (!o.profile.isEmpty()) {
+        // A pipe or a device would be read until it ends, if ever; an empty
+        // file holds no settings at all.
+        const QFileInfo file(o.profile);
+        if (file.exists() && !file.isFile())
+            throw Refusal(QStringLiteral("THE PROFILE IS NOT A REGULAR FILE."));
+        if (file.exists() && file.size() == 0)
+            throw Refusal(QLatin1String(profile::notAProfile));
+        model.applyProfile(o.profile);
+    }
+    if (!o.outputDir.isEmpty()) {
+        model.setValue(settings::LockOutputFolder, 1);
+        model.chooseOutputFolder(QFileInfo(o.outputDir).absoluteFilePath());
+    }
+    const encode::Request r = request(model, o, appFolder, workingFolder);
     encode::checkFormats(r);
     if (r.stillImage == 1)
         encode::checkStillTime(r.minute, r.second);
@@ -62,14 +76,13 @@ encode::Request sharedRequest(const Options &o, const QString &appFolder, const 
         // Built as the dialog's Save builds it; the picture copy lies in
         // this invocation's own folder, where its encoders run.
         // Neither kind chosen builds nothing, which the check refuses.
-        if (const auto filter = watermark::buildFilter(settings.watermark(appFolder), watermark::State(),
+        if (const auto filter = watermark::buildFilter(watermark::settingsOf(model, appFolder), watermark::State(),
                                                        workingFolder, watermark::programName())) {
-            r.watermarkFilter = filter->text;
-            r.pictureName = filter->imageName;
+            model.setText(settings::WatermarkFilter, filter->text);
+            model.setText(settings::PictureName, filter->imageName);
         }
-        encode::checkWatermark(r);
+        encode::checkWatermark(request(model, o, appFolder, workingFolder));
     }
-    return r;
 }
 
 // The arguments whose bytes are not valid UTF-8, as they were decoded.
@@ -88,9 +101,11 @@ QSet<QString> undecodable(const QList<QByteArray> &raw)
 class Batch
 {
 public:
-    Batch(const Options &options, Console &console, const encode::Request &shared, const QSet<QString> &undecodable)
-        : m_options(options), m_console(console), m_shared(shared), m_undecodable(undecodable), m_prompts(console),
-          m_runner(m_prompts, console, shared.workingFolder)
+    Batch(const Options &options, Console &console, encodesettings::Settings &model, const QString &appFolder,
+          const QString &workingFolder, const QSet<QString> &undecodable)
+        : m_options(options), m_console(console), m_settings(model), m_appFolder(appFolder),
+          m_workingFolder(workingFolder), m_undecodable(undecodable), m_prompts(console),
+          m_runner(m_prompts, console, workingFolder)
     {
     }
 
@@ -100,16 +115,10 @@ public:
     {
         const QString path = QFileInfo(source).absoluteFilePath();
         m_console.setSource(path);
-        encode::Request r = m_shared;
-        r.source = path;
-        namespace names = outputnames;
-        r.outDir = names::withTrailingSlash(m_options.outputDir.isEmpty()
-                                                ? names::folderPart(path)
-                                                : QFileInfo(m_options.outputDir).absoluteFilePath());
-        const QString base = names::baseName(names::nameParts(names::fileTitle(path)));
-        r.flvName = names::outputName(r.outDir, base + QStringLiteral(".flv"), path);
-        r.mp4Name = names::outputName(r.outDir, base + QStringLiteral(".mp4"), path);
-        r.webmName = names::outputName(r.outDir, base + QStringLiteral(".webm"), path);
+        // Step 1 as the window takes it: the output folder of the options or
+        // the source's own, the output names with the "conv_" rule.
+        m_settings.chooseSource(path);
+        const encode::Request r = request(m_settings, m_options, m_appFolder, m_workingFolder);
         const QList<encode::PlannedOutput> planned = encode::plannedOutputs(r);
 
         if (Interrupts::received())
@@ -168,7 +177,9 @@ private:
 
     const Options &m_options;
     Console &m_console;
-    const encode::Request &m_shared;
+    encodesettings::Settings &m_settings;
+    const QString m_appFolder;
+    const QString m_workingFolder;
     const QSet<QString> &m_undecodable;
     ConsolePrompts m_prompts;
     ConsoleRunner m_runner;
@@ -210,11 +221,11 @@ int run(const QStringList &arguments, const QString &appFolder, std::FILE *out, 
                       + QStringLiteral(" CANNOT BE WRITTEN."));
         return Interrupts::received() ? Interrupted : SomeFailed;
     }
-    encode::Request shared;
+    encodesettings::Settings model;
     try {
         if (!options.outputDir.isEmpty() && !QDir().mkpath(options.outputDir))
             throw Refusal(QStringLiteral("OUTPUT FOLDER MISSING!"));
-        shared = sharedRequest(options, appFolder, working.path());
+        prepareSettings(model, options, appFolder, working.path());
     } catch (const Refusal &refusal) {
         if (Interrupts::received())
             return Interrupted;
@@ -231,7 +242,7 @@ int run(const QStringList &arguments, const QString &appFolder, std::FILE *out, 
                                      "alone."));
 
     const QSet<QString> notUtf8 = undecodable(rawArguments);
-    Batch batch(options, console, shared, notUtf8);
+    Batch batch(options, console, model, appFolder, working.path(), notUtf8);
     bool allMade = true;
     for (const QString &source : options.sources)
         allMade = batch.encode(source) && allMade;

@@ -1,10 +1,8 @@
 #include "cli/console.h"
 
 #include "process/mdlKillProcess.h"
-#include "process/progressparser.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -99,33 +97,32 @@ void Console::runStarted(const ToolRun &run)
         line(m_out, fileName(m_source) + QStringLiteral(": ") + run.label + QStringLiteral(" started: ") + run.output);
 }
 
-void Console::progress(const ToolRun &run, double elapsed, std::optional<double> fraction,
-                       std::optional<double> left, std::optional<double> speed)
+void Console::progress(const ToolRun &run, const ProgressFigures &figures)
 {
-    if (m_options.quiet || (!m_options.json && !m_terminal) || run.kind == ToolRun::Tool)
+    if (m_options.quiet || (!m_options.json && !m_terminal) || !run.isEncoder())
         return;
     const double pace = m_options.json ? jsonPace : terminalPace;
-    if (m_lastProgress >= 0 && elapsed - m_lastProgress < pace)
+    if (m_lastProgress >= 0 && figures.elapsed - m_lastProgress < pace)
         return;
-    m_lastProgress = elapsed;
+    m_lastProgress = figures.elapsed;
     if (m_options.json) {
         QJsonObject o{{QStringLiteral("event"), QStringLiteral("progress")},
                       {QStringLiteral("source"), m_source},
                       {QStringLiteral("format"), run.label},
-                      {QStringLiteral("elapsed_s"), rounded(elapsed, 1)}};
-        if (fraction)
-            o.insert(QStringLiteral("percent"), rounded(*fraction * 100, 1));
-        if (left)
-            o.insert(QStringLiteral("eta_s"), qint64(std::llround(*left)));
-        if (speed)
-            o.insert(QStringLiteral("speed"), rounded(*speed, 1));
+                      {QStringLiteral("elapsed_s"), rounded(figures.elapsed, 1)}};
+        if (figures.fraction)
+            o.insert(QStringLiteral("percent"), rounded(*figures.fraction * 100, 1));
+        if (figures.left)
+            o.insert(QStringLiteral("eta_s"), qint64(std::llround(*figures.left)));
+        if (figures.speed)
+            o.insert(QStringLiteral("speed"), rounded(*figures.speed, 1));
         line(m_out, QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
         return;
     }
     QString text = fileName(m_source) + QStringLiteral(" \u2192 ") + run.label + QStringLiteral("  ");
-    if (fraction)
-        text += QString::number(*fraction * 100, 'f', 0) + QStringLiteral("%  ");
-    text += progressLine(elapsed, left, speed);
+    if (figures.fraction)
+        text += QString::number(*figures.fraction * 100, 'f', 0) + QStringLiteral("%  ");
+    text += progressLine(figures);
     write(m_err, "\r\x1b[K" + escapeControls(text).toUtf8());
     m_progressShown = true;
 }
@@ -277,18 +274,14 @@ mdlDOSPipe::RunResult ConsoleRunner::run(const ToolRun &run)
         return result;
     }
     m_console.runStarted(run);
-    QElapsedTimer clock;
-    clock.start();
-    TimeLeftEstimator estimator;
-    result = mdlDOSPipe::ExecuteApp(run.commandLine, m_prompts, m_workingFolder,
+    RunProgress progress;
+    progress.start();
+    result = mdlDOSPipe::ExecuteApp(run.commandLine, m_workingFolder,
                                     [&](const QString &, const QByteArray &, const ProgressParser &report) {
-                                        const double elapsed = clock.elapsed() / 1000.0;
-                                        const std::optional<double> fraction = report.fraction();
-                                        std::optional<double> left;
-                                        if (fraction)
-                                            left = estimator.update(elapsed, *report.position(), *report.duration());
-                                        m_console.progress(run, elapsed, fraction, left, report.speed());
+                                        m_console.progress(run, progress.update(report));
                                     });
+    if (result.startFailure != mdlDOSPipe::StartFailure::None)
+        m_prompts.error(mdlDOSPipe::startFailureText(result.startFailure));
     result.cancelled = Interrupts::received();
     return result;
 }

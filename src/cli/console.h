@@ -4,6 +4,7 @@
 // the prompts and the tool runner the encode job talks through.
 #include "cli/options.h"
 #include "common/prompts.h"
+#include "process/progressparser.h"
 #include "process/toolrunner.h"
 
 #include <QObject>
@@ -26,8 +27,7 @@ public:
     void error(const QString &text);
     void runStarted(const ToolRun &run);
     // How far a run has come; lines are written a few times a second.
-    void progress(const ToolRun &run, double elapsed, std::optional<double> fraction, std::optional<double> left,
-                  std::optional<double> speed);
+    void progress(const ToolRun &run, const ProgressFigures &figures);
     // status: "made", "failed", "refused" or "cancelled".
     void result(const QString &format, const QString &status, const QString &path, const QString &reason);
     void tag(const QString &html);
@@ -85,7 +85,8 @@ public:
 // a log that must not act on them.
 QString escapeControls(const QString &text);
 
-// Runs the tools in a folder of this invocation's own, showing progress.
+// Runs the tools in a folder of this invocation's own, showing progress; a
+// tool that cannot be started is told through the prompts (an error line).
 class ConsoleRunner : public IToolRunner
 {
 public:

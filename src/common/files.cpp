@@ -1,11 +1,24 @@
 #include "common/files.h"
 
+#include "common/errors.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <sys/stat.h>
 
 namespace files {
+
+namespace {
+
+// Anything at the path, a link that leads nowhere included.
+bool occupied(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
 
 bool sameFile(const QString &a, const QString &b)
 {
@@ -40,15 +53,68 @@ bool isNewFile(const QString &path, const FileSnapshot &before)
     return after.exists && QFileInfo(path).isFile() && !(before.exists && after == before);
 }
 
-bool removeLink(const QString &path)
+Obstacle clearPlace(const QString &path, const QString &keep)
 {
-    return !QFileInfo(path).isSymLink() || QFile::remove(path);
+    const QFileInfo info(path);
+    // QFileInfo::exists follows a link and says false for a dangling one.
+    Obstacle obstacle = Obstacle::None;
+    if (info.isSymLink())
+        obstacle = Obstacle::Link;
+    else if (!keep.isEmpty() && info.isFile() && sameFile(path, keep))
+        obstacle = Obstacle::OtherName;
+    return obstacle == Obstacle::None || QFile::remove(path) ? Obstacle::None : obstacle;
 }
 
 QString setAsidePath(const QString &path)
 {
     const QFileInfo info(path);
     return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".vidlark-old");
+}
+
+Place::Place(const QString &path) : m_path(path)
+{
+    if (clearPlace(path) != Obstacle::None)
+        throw RuntimeError(rt::PermissionDenied);
+}
+
+Place::~Place()
+{
+    putBack();
+}
+
+void Place::setAside(const QString &aside)
+{
+    m_aside = aside.isEmpty() ? setAsidePath(m_path) : aside;
+    if (occupied(m_aside)) {
+        const QFileInfo there(m_aside);
+        if (there.isDir() && !there.isSymLink())
+            throw RuntimeError(rt::FileAlreadyExists);
+        if (!QFile::remove(m_aside))
+            throw RuntimeError(rt::PermissionDenied);
+    }
+    if (!QFileInfo::exists(m_path))
+        throw RuntimeError(rt::FileNotFound);
+    if (!QFile::rename(m_path, m_aside))
+        throw RuntimeError(rt::PathFileAccessError);
+    m_held = true;
+}
+
+bool Place::keepNew()
+{
+    if (!m_held)
+        return true;
+    m_held = false;
+    return QFile::remove(m_aside);
+}
+
+bool Place::putBack()
+{
+    if (!m_held)
+        return true;
+    if (occupied(m_path) && !QFile::remove(m_path))
+        return false;
+    m_held = !QFile::rename(m_aside, m_path);
+    return !m_held;
 }
 
 } // namespace files

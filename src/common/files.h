@@ -1,5 +1,6 @@
 #pragma once
-// Questions about files that several rules ask.
+// Questions about files that several rules ask, and the place of a file a
+// run writes.
 #include <QString>
 #include <QtGlobal>
 
@@ -26,13 +27,50 @@ struct FileSnapshot {
 // `before` (a new file, or the old one rewritten).
 bool isNewFile(const QString &path, const FileSnapshot &before);
 
-// Removes a symbolic link at the path (one that leads nowhere included), so
-// that a tool writing there makes a file of its own instead of writing
-// wherever the link leads. False when a link stays.
-bool removeLink(const QString &path);
+// What stays in the way of a tool that is to write a path.
+enum class Obstacle { None, Link, OtherName };
+
+// A tool writing to the path would write through a symbolic link there
+// (one that leads nowhere included) or through another name (a hard link)
+// of `keep`, and destroy what it leads to: either is removed. A plain file
+// stays. Says what stays when it cannot be removed.
+Obstacle clearPlace(const QString &path, const QString &keep = QString());
 
 // Where an output that is to be replaced waits until its replacement is
 // made: ".NAME.vidlark-old" beside it.
 QString setAsidePath(const QString &path);
+
+// The place of a file a run writes. What stood there may be set aside until
+// the run's file is known to be good; it then goes (keepNew) or comes back
+// in place of whatever the run left (putBack, and when the place is let go
+// with neither).
+class Place
+{
+public:
+    // Clears the path (clearPlace); throws RuntimeError 70 when a link
+    // stays.
+    explicit Place(const QString &path);
+    ~Place();
+    Place(const Place &) = delete;
+    Place &operator=(const Place &) = delete;
+
+    // Moves the file at the path to `aside` (setAsidePath when empty),
+    // replacing whatever stands there. Throws RuntimeError: 58 when a folder
+    // stands at `aside`, 70 when what stands there cannot be removed, 53
+    // when no file stands at the path, 75 when the move fails.
+    void setAside(const QString &aside = QString());
+    bool holdsOlder() const { return m_held; }
+    // The run's file stays and the older one goes; false when it cannot be
+    // removed.
+    bool keepNew();
+    // The older file comes back; false when it could not (it then stays
+    // where it was set aside).
+    bool putBack();
+
+private:
+    QString m_path;
+    QString m_aside;
+    bool m_held = false;
+};
 
 } // namespace files

@@ -4,6 +4,7 @@
 #include "common/cmdline.h"
 #include "common/errors.h"
 #include "common/textfiles.h"
+#include "encode/faststart.h"
 
 #include <QStringList>
 
@@ -100,8 +101,7 @@ QString mp4Command(const Request &r, const OptionPieces &p)
 
 QString faststartCommand(const Request &r)
 {
-    return tool(r, QStringLiteral("ma")) + QLatin1Char(' ') + quoted(mp4TempPath(r)) + QLatin1Char(' ')
-        + quoted(mp4OutputPath(r));
+    return faststart::command(r.appFolder, mp4TempPath(r), mp4OutputPath(r));
 }
 
 QString webmCommand(const Request &r, const OptionPieces &p)

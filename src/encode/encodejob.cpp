@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/files.h"
 #include "encode/commandlines.h"
+#include "encode/faststart.h"
 #include "encode/verify.h"
 #include "watermark/watermarkfilter.h"
 
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cstring>
 
 namespace encode {
 
@@ -33,31 +33,6 @@ bool isTooSmall(qint64 bytes)
     return conv::roundHalfEven(double(bytes) / 1024.0 / 1024.0) == 0.0;
 }
 
-// Why a run failed: the signal that ended it, the tool's last error line
-// in upper case, or its exit status. `tool` names it: "ENCODER".
-QString failureReason(const mdlDOSPipe::RunResult &run, const QString &tool = QStringLiteral("ENCODER"))
-{
-    const QString the = QStringLiteral("THE ") + tool;
-    if (run.signal) {
-        const char *abbreviation = sigabbrev_np(*run.signal);
-        const QString name = abbreviation ? QStringLiteral(" (SIG") + QLatin1String(abbreviation) + QLatin1Char(')')
-                                          : QString();
-        return the + QStringLiteral(" WAS STOPPED BY SIGNAL ") + QString::number(*run.signal) + name
-            + QLatin1Char('.');
-    }
-    QString line = run.report.lastErrorLine().toUpper();
-    if (!line.isEmpty()) {
-        if (!line.endsWith(QLatin1Char('.')) && !line.endsWith(QLatin1Char('!')) && !line.endsWith(QLatin1Char('?')))
-            line += QLatin1Char('.');
-        return line;
-    }
-    if (run.exitCode)
-        return the + QStringLiteral(" STOPPED WITH STATUS ") + QString::number(*run.exitCode) + QLatin1Char('.');
-    if (!run.started)
-        return the + QStringLiteral(" COULD NOT BE STARTED.");
-    return the + QStringLiteral(" COULD NOT BE WAITED FOR.");
-}
-
 Outcome judge(const mdlDOSPipe::RunResult &run, const QString &path, const files::FileSnapshot &before)
 {
     if (run.cancelled)
@@ -72,85 +47,15 @@ Outcome judge(const mdlDOSPipe::RunResult &run, const QString &path, const files
     return isTooSmall(QFileInfo(path).size()) ? Outcome::BadSource : Outcome::Made;
 }
 
-// Renames the MP4 output to its ".temp" name, replacing a ".temp" left by an
-// interrupted run. Throws RuntimeError when the rename fails.
-void moveToTemp(const QString &mp4Path, const QString &tempPath)
+QString encoderFailure(const mdlDOSPipe::RunResult &run)
 {
-    const QFileInfo temp(tempPath);
-    if (temp.exists() || temp.isSymLink()) {
-        if (temp.isDir() && !temp.isSymLink())
-            throw RuntimeError(rt::FileAlreadyExists);
-        if (!QFile::remove(tempPath))
-            throw RuntimeError(rt::PermissionDenied);
-    }
-    if (!QFile::exists(mp4Path))
-        throw RuntimeError(rt::FileNotFound);
-    if (!QFile::rename(mp4Path, tempPath))
-        throw RuntimeError(rt::PathFileAccessError);
-}
-
-// Whatever the faststart tool left goes and the ".temp" file is put back
-// under the output name, so the encoded MP4 is never lost.
-void restoreFromTemp(const QString &mp4Path, const QString &tempPath)
-{
-    if ((QFileInfo::exists(mp4Path) || QFileInfo(mp4Path).isSymLink()) && !QFile::remove(mp4Path))
-        throw RuntimeError(rt::PermissionDenied);
-    if (!QFile::rename(tempPath, mp4Path))
-        throw RuntimeError(rt::PathFileAccessError);
+    return mdlDOSPipe::failureReason(run, QStringLiteral("ENCODER"));
 }
 
 QString twoDigits(const QString &text)
 {
     return QStringLiteral("%1").arg(int(conv::CInt(text)), 2, 10, QLatin1Char('0'));
 }
-
-// The place of one output while its run goes on: a link there is removed
-// (a tool would write wherever it leads), and an older file, when asked, is
-// set aside until the new one is made. Unless kept or discarded, the older
-// file comes back when this ends.
-class Place
-{
-public:
-    Place(const QString &path, bool setAside) : m_path(path), m_aside(files::setAsidePath(path))
-    {
-        if (!files::removeLink(path))
-            throw RuntimeError(rt::PermissionDenied);
-        if (!setAside || !QFileInfo(path).isFile())
-            return;
-        if ((QFileInfo::exists(m_aside) || QFileInfo(m_aside).isSymLink()) && !QFile::remove(m_aside))
-            throw RuntimeError(rt::PermissionDenied);
-        if (!QFile::rename(path, m_aside))
-            throw RuntimeError(rt::PathFileAccessError);
-        m_held = true;
-    }
-    ~Place() { restore(); }
-    Place(const Place &) = delete;
-    Place &operator=(const Place &) = delete;
-
-    bool holdsOlder() const { return m_held; }
-    // The new output is kept: the older file goes.
-    void discard()
-    {
-        if (m_held)
-            QFile::remove(m_aside);
-        m_held = false;
-    }
-    // The older file comes back in place of whatever the run left.
-    void restore()
-    {
-        if (!m_held)
-            return;
-        m_held = false;
-        if (QFileInfo::exists(m_path) || QFileInfo(m_path).isSymLink())
-            QFile::remove(m_path);
-        QFile::rename(m_aside, m_path);
-    }
-
-private:
-    QString m_path;
-    QString m_aside;
-    bool m_held = false;
-};
 
 // One encoder run as judged.
 struct Judged {
@@ -176,37 +81,28 @@ public:
     // not reported yet: its faststart step comes first.
     Judged encode(Format format, const QString &command, const QString &output)
     {
-        Place place(output, true);
+        // A link there is removed (the encoder would write wherever it
+        // leads); an older file is set aside until the new one is made.
+        files::Place place(output);
+        if (QFileInfo(output).isFile())
+            place.setAside();
         const files::FileSnapshot before = files::FileSnapshot::of(output);
         const qint16 kind = format == Format::Flv ? ToolRun::Flv : format == Format::Mp4 ? ToolRun::Mp4 : ToolRun::Webm;
         const mdlDOSPipe::RunResult run = m_runner.run(ToolRun{command, kind, r.source, output, formatName(format)});
         Judged judged{judge(run, output, before), QString(), run.report.position(), run.report.inputHasAudio()};
-        if (judged.outcome == Outcome::Made && run.succeeded()) {
-            verify::Expectation expect;
-            expect.audio = judged.audio;
-            expect.encoded = judged.encoded;
-            expect.stated = run.report.duration();
-            if (const auto checked = check(output, expect)) {
-                if (checked->cancelled)
-                    judged.outcome = Outcome::Cancelled;
-                else if (checked->verdict == verify::Verdict::Incomplete)
-                    judged.outcome = Outcome::Failed;
-                else if (checked->verdict == verify::Verdict::ShortSource)
-                    judged.outcome = Outcome::BadSource;
-                judged.reason = QStringLiteral("ENCODING FAILED! ") + checked->reason;
-            }
-        }
+        if (judged.outcome == Outcome::Made && run.succeeded())
+            readBack(judged, output, run.report.duration());
         switch (*judged.outcome) {
         case Outcome::Cancelled:
             // What the run wrote goes; an older file comes back.
             if (files::isNewFile(output, before))
                 QFile::remove(output);
-            place.restore();
+            place.putBack();
             report(format, output, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
             endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
             return {};
         case Outcome::NoOutput:
-            place.restore();
+            place.putBack();
             report(format, output, Status::Failed, QStringLiteral("UNSUPPORTED FILE!"));
             endRest(Status::Failed, QStringLiteral("UNSUPPORTED FILE!"));
             return {};
@@ -214,20 +110,20 @@ public:
             // A broken file nobody can use, and on a full disk it holds the
             // space.
             QFile::remove(output);
-            place.restore();
+            place.putBack();
             if (judged.reason.isEmpty())
-                judged.reason = QStringLiteral("ENCODING FAILED! ") + failureReason(run);
+                judged.reason = QStringLiteral("ENCODING FAILED! ") + encoderFailure(run);
             break;
         case Outcome::BadSource:
             // What the source gave is kept, unless it would take an older
             // file's place.
             if (judged.reason.isEmpty())
                 judged.reason = QStringLiteral("ENCODING FAILED! BAD SOURCE FILE.");
-            place.restore();
+            place.putBack();
             break;
         case Outcome::Made:
             judged.reason.clear();
-            place.discard();
+            place.keepNew();
             break;
         }
         if (format != Format::Mp4 || judged.outcome == Outcome::Failed)
@@ -236,52 +132,36 @@ public:
     }
 
     // The faststart step of an MP4 the encoder wrote, then its report.
-    bool makeStreamable(const QString &mp4, const QString &temp, const QString &command, Judged judged)
+    bool makeStreamable(const QString &mp4, const QString &temp, Judged judged)
     {
-        moveToTemp(mp4, temp);
-        const mdlDOSPipe::RunResult run =
-            m_runner.run(ToolRun{command, ToolRun::Tool, r.source, mp4, QStringLiteral("faststart")});
-        if (run.cancelled) {
-            restoreFromTemp(mp4, temp);
+        faststart::Step step;
+        step.appFolder = r.appFolder;
+        step.source = r.source;
+        step.input = temp;
+        step.output = mp4;
+        step.inPlace = true;
+        step.scratchFolder = scratchFolder();
+        // A made MP4 is read back once more; one the encoder left as a bad
+        // source only goes through the tool.
+        if (judged.outcome == Outcome::Made && m_verify)
+            step.readBack = expectation(judged);
+        const faststart::Result made = faststart::run(m_runner, step);
+        if (made.verdict == faststart::Verdict::Cancelled) {
             report(Format::Mp4, mp4, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
             endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
             return false;
         }
-        QString notStreamable;
-        if (!run.succeeded() || !QFileInfo(mp4).isFile()) {
-            notStreamable = failureReason(run, QStringLiteral("FASTSTART TOOL"));
-        } else if (judged.outcome == Outcome::Made) {
-            verify::Expectation expect;
-            expect.audio = judged.audio;
-            expect.encoded = judged.encoded;
-            expect.moovFirst = true;
-            if (const auto checked = check(mp4, expect)) {
-                if (checked->cancelled) {
-                    restoreFromTemp(mp4, temp);
-                    report(Format::Mp4, mp4, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
-                    endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
-                    return false;
-                }
-                if (checked->verdict != verify::Verdict::Complete)
-                    notStreamable = checked->reason;
-            }
-        }
-        if (notStreamable.isEmpty()) {
-            if (!QFile::remove(temp))
-                throw RuntimeError(rt::PermissionDenied);
-        } else {
-            restoreFromTemp(mp4, temp);
-            // The tool declines an MP4 whose index stands first already.
-            if (judged.outcome == Outcome::Made && !verify::moovBeforeMdat(mp4))
-                judged = Judged{Outcome::Failed, QStringLiteral("MP4 NOT MADE STREAMABLE! ") + notStreamable, {}, false};
-        }
+        if (made.verdict == faststart::Verdict::NotStreamable && judged.outcome == Outcome::Made)
+            judged = Judged{Outcome::Failed, QStringLiteral("MP4 NOT MADE STREAMABLE! ") + made.reason, {}, false};
         settle(Format::Mp4, mp4, judged);
         return true;
     }
 
     void grabStill(const QString &command, const QString &image, const QSize &size)
     {
-        Place place(image, r.overwrite == Overwrite::Always);
+        files::Place place(image);
+        if (r.overwrite == Overwrite::Always && QFileInfo(image).isFile())
+            place.setAside();
         const files::FileSnapshot before = files::FileSnapshot::of(image);
         const mdlDOSPipe::RunResult run =
             m_runner.run(ToolRun{command, ToolRun::Tool, r.source, image, formatName(Format::Still)});
@@ -289,7 +169,7 @@ public:
         QString reason;
         bool cancelled = run.cancelled;
         if (!cancelled && written && run.statusKnown() && !run.succeeded()) {
-            reason = failureReason(run);
+            reason = encoderFailure(run);
         } else if (!cancelled && written && run.succeeded()) {
             verify::Expectation expect;
             expect.kind = verify::Expectation::Kind::Still;
@@ -303,17 +183,17 @@ public:
             // Ended well but wrote nothing: the time lies past the end.
             reason = run.succeeded() ? QStringLiteral("THE VIDEO IS SHORTER THAN ") + twoDigits(r.minute)
                     + QLatin1Char(':') + twoDigits(r.second) + QLatin1Char('.')
-                                     : failureReason(run);
+                                     : encoderFailure(run);
         }
         if (!cancelled && reason.isEmpty()) {
-            place.discard();
+            place.keepNew();
             m_result.made.stillImage = image;
             report(Format::Still, image, Status::Made, QString());
             return;
         }
         if (written)
             QFile::remove(image);
-        place.restore();
+        place.putBack();
         if (cancelled)
             report(Format::Still, image, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
         else
@@ -340,12 +220,39 @@ public:
     }
 
 private:
+    QString scratchFolder() const { return r.workingFolder.isEmpty() ? QDir::tempPath() : r.workingFolder; }
+
+    static verify::Expectation expectation(const Judged &judged)
+    {
+        verify::Expectation expect;
+        expect.audio = judged.audio;
+        expect.encoded = judged.encoded;
+        return expect;
+    }
+
+    // A video the encoder made is read back; it may still prove incomplete
+    // or a bad source.
+    void readBack(Judged &judged, const QString &output, std::optional<double> stated)
+    {
+        verify::Expectation expect = expectation(judged);
+        expect.stated = stated;
+        const auto checked = check(output, expect);
+        if (!checked)
+            return;
+        if (checked->cancelled)
+            judged.outcome = Outcome::Cancelled;
+        else if (checked->verdict == verify::Verdict::Incomplete)
+            judged.outcome = Outcome::Failed;
+        else if (checked->verdict == verify::Verdict::ShortSource)
+            judged.outcome = Outcome::BadSource;
+        judged.reason = QStringLiteral("ENCODING FAILED! ") + checked->reason;
+    }
+
     std::optional<verify::Result> check(const QString &path, const verify::Expectation &expect)
     {
         if (!m_verify)
             return std::nullopt;
-        const QString scratch = r.workingFolder.isEmpty() ? QDir::tempPath() : r.workingFolder;
-        return verify::verifyOutput(m_runner, r.appFolder, scratch, r.source, path, expect);
+        return verify::verifyOutput(m_runner, r.appFolder, scratchFolder(), r.source, path, expect);
     }
 
     void settle(Format format, const QString &output, const Judged &judged)
@@ -474,8 +381,7 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
             if (!judged.outcome)
                 return result;
             // A failed encode left nothing to rewrite.
-            if (*judged.outcome != Outcome::Failed
-                && !job.makeStreamable(mp4, commandlines::mp4TempPath(r), commandlines::faststartCommand(r), judged))
+            if (*judged.outcome != Outcome::Failed && !job.makeStreamable(mp4, commandlines::mp4TempPath(r), judged))
                 return result;
         }
         if (r.webm == 1

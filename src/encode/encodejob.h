@@ -43,7 +43,7 @@ struct OutputReport {
 
 struct JobResult {
     // The checks refused the request: its message and what it is about
-    // request went on).
+    // (nothing when the request went on).
     QString refusal;
     std::optional<Subject> refusedSubject;
     // One report for every planned output, in the plan's order.

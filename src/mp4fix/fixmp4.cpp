@@ -1,7 +1,5 @@
 #include "mp4fix/fixmp4.h"
 
-#include "common/appfolder.h"
-#include "common/cmdline.h"
 #include "common/errors.h"
 #include "common/files.h"
 
@@ -21,25 +19,16 @@ FixNames deriveNames(const QString &source)
     return names;
 }
 
-QString faststartCommand(const QString &appFolder, const FixNames &names)
-{
-    return appfolder::toolPath(appfolder::GetShortPath(appFolder), QStringLiteral("ma")) + QLatin1Char(' ')
-        + cmdline::quoteArgument(names.work) + QLatin1Char(' ') + cmdline::quoteArgument(names.fixed);
-}
-
 void removeUnsafeFixedFile(const FixNames &names)
 {
-    const QFileInfo fixed(names.fixed);
-    // A link is removed whether it leads anywhere or not; QFileInfo::exists
-    // follows it and says false for a dangling one.
-    const bool link = fixed.isSymLink();
-    if (!link && !(fixed.isFile() && files::sameFile(names.fixed, names.source)))
+    const files::Obstacle stays = files::clearPlace(names.fixed, names.source);
+    if (stays == files::Obstacle::None)
         return;
-    if (!QFile::remove(names.fixed))
-        throw Refusal(QStringLiteral("Mp4 COULD NOT BE WRITTEN TO ") + names.fixed + QStringLiteral(" (")
-                      + (link ? QStringLiteral("a link in its place cannot be removed")
-                              : QStringLiteral("it is another name of the source file and cannot be removed"))
-                      + QStringLiteral(")."));
+    throw Refusal(QStringLiteral("Mp4 COULD NOT BE WRITTEN TO ") + names.fixed + QStringLiteral(" (")
+                  + (stays == files::Obstacle::Link
+                         ? QStringLiteral("a link in its place cannot be removed")
+                         : QStringLiteral("it is another name of the source file and cannot be removed"))
+                  + QStringLiteral(")."));
 }
 
 namespace {
@@ -92,6 +81,26 @@ void copyToWorkFile(const FixNames &names)
     if (!why.isEmpty())
         throw Refusal(QStringLiteral("Mp4 COULD NOT BE COPIED TO ") + names.work + QStringLiteral(" (") + why
                       + QStringLiteral(")."));
+}
+
+Outcome makeStreamable(IToolRunner &runner, const QString &appFolder, const FixNames &names)
+{
+    faststart::Step step;
+    step.appFolder = appFolder;
+    step.source = names.source;
+    step.input = names.work;
+    step.output = names.fixed;
+    step.readBack = verify::Expectation();
+    const auto removeWork = [&names] { return !QFileInfo::exists(names.work) || QFile::remove(names.work); };
+    Outcome outcome;
+    try {
+        outcome.made = faststart::run(runner, step);
+    } catch (const RuntimeError &) {
+        removeWork();
+        throw;
+    }
+    outcome.workLeft = !removeWork();
+    return outcome;
 }
 
 } // namespace mp4fix

@@ -9,11 +9,9 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QVBoxLayout>
@@ -36,8 +34,6 @@ frmFixMp4::frmFixMp4(IPrompts &prompts, const QString &appFolder, IToolRunner &r
     cmdExit = ui::named(new QPushButton(QStringLiteral("E&xit"), this), "cmdExit", QStringLiteral(" Close this window "));
     cmdMakeStreamable = ui::named(new QPushButton(QStringLiteral("&Make Streamable"), this), "cmdMakeStreamable", QStringLiteral(" Make Mp4 streamable "));
     cmdMakeStreamable->setDefault(true);
-    txtApp = ui::named(new QLineEdit(this), "txtApp");
-    txtApp->hide();
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -85,43 +81,45 @@ void frmFixMp4::cmdMakeStreamable_Click()
         cmdInput_Click();
         return;
     }
-    mp4fix::FixNames names;
     try {
-        names = mp4fix::deriveNames(lblMp4Path->caption());
+        const mp4fix::FixNames names = mp4fix::deriveNames(lblMp4Path->caption());
         // The tool writes F: whatever a link there leads to would be
         // destroyed. It never runs without its working copy; the source is
         // only read.
         mp4fix::removeUnsafeFixedFile(names);
-        // A large file takes a while to copy.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        copySourceToWork(names);
+        {
+            // A large file takes a while to copy.
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+            mp4fix::copyToWorkFile(names);
+        }
+        present(mp4fix::makeStreamable(m_runner, m_appFolder, names), names);
     } catch (const RuntimeError &e) {
         showGeneralError(m_prompts, e);
-        return;
     } catch (const Refusal &refusal) {
         showRefusal(m_prompts, refusal);
-        return;
-    }
-
-    txtApp->setText(mp4fix::faststartCommand(m_appFolder, names));
-    m_runner.run(ToolRun{txtApp->text(), ToolRun::Tool, names.source, names.fixed, QStringLiteral("faststart")});
-    txtApp->clear();
-
-    if (QFileInfo::exists(names.work) && !QFile::remove(names.work))
-        m_prompts.error(QStringLiteral("Mp4 WORKING COPY COULD NOT BE DELETED: ") + names.work);
-
-    if (QFileInfo(names.fixed).isFile()) {
-        m_prompts.notice(QStringLiteral("Mp4 MADE STREAMABLE BY FIXING MOOV ATOM."), QStringLiteral(" Message"));
-        m_prompts.showInFileManager(names.source);
-    } else {
-        m_prompts.notice(QStringLiteral("Mp4 IS ALREADY STREAMABLE."), QStringLiteral(" Message"));
     }
 }
 
-void frmFixMp4::copySourceToWork(const mp4fix::FixNames &names)
+void frmFixMp4::present(const mp4fix::Outcome &outcome, const mp4fix::FixNames &names)
 {
-    mp4fix::copyToWorkFile(names);
+    if (outcome.workLeft)
+        m_prompts.error(QStringLiteral("Mp4 WORKING COPY COULD NOT BE DELETED: ") + names.work);
+    switch (outcome.made.verdict) {
+    case faststart::Verdict::Streamable:
+        m_prompts.notice(QStringLiteral("Mp4 MADE STREAMABLE BY FIXING MOOV ATOM."), QStringLiteral(" Message"));
+        m_prompts.showInFileManager(names.source);
+        break;
+    case faststart::Verdict::AlreadyStreamable:
+        m_prompts.notice(QStringLiteral("Mp4 IS ALREADY STREAMABLE."), QStringLiteral(" Message"));
+        break;
+    case faststart::Verdict::NotStreamable:
+        m_prompts.error(QStringLiteral("Mp4 NOT MADE STREAMABLE! ") + outcome.made.reason);
+        break;
+    case faststart::Verdict::Cancelled:
+        // The user's own choice: nothing was made, nothing more to say.
+        break;
+    }
 }
 
 void frmFixMp4::cmdExit_Click()

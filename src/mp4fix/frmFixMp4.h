@@ -4,13 +4,13 @@
 #include <QDialog>
 
 class QGroupBox;
-class QLineEdit;
 class QPushButton;
 class CaptionLabel;
 class IPrompts;
 class IToolRunner;
 namespace mp4fix {
 struct FixNames;
+struct Outcome;
 }
 
 class frmFixMp4 : public QDialog
@@ -26,7 +26,6 @@ public:
     CaptionLabel *lblMp4Path = nullptr;
     QPushButton *cmdMakeStreamable = nullptr;
     QPushButton *cmdExit = nullptr;
-    QLineEdit *txtApp = nullptr;
 
     void cmdInput_Click();
     void cmdMakeStreamable_Click();
@@ -36,10 +35,11 @@ protected:
     // A file dropped on the window becomes the file to fix.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    // Copies S to W (mp4fix::copyToWorkFile); runs under the wait cursor.
-    virtual void copySourceToWork(const mp4fix::FixNames &names);
 
 private:
+    // What the run made, as the user is told.
+    void present(const mp4fix::Outcome &outcome, const mp4fix::FixNames &names);
+
     IPrompts &m_prompts;
     QString m_appFolder;
     IToolRunner &m_runner;

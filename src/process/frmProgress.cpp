@@ -1,6 +1,5 @@
 #include "process/frmProgress.h"
 
-#include "common/mdlMain.h"
 #include "common/prompts.h"
 #include "process/mdlKillProcess.h"
 #include "common/ui_controls.h"
@@ -165,33 +164,24 @@ frmProgress::frmProgress(IPrompts &prompts, const QString &appFolder, QWidget *p
 
 frmProgress::~frmProgress() = default;
 
-void frmProgress::setRunCaptions(const QString &source, const QString &output)
-{
-    m_source = source;
-    m_output = output;
-}
-
-mdlDOSPipe::RunResult frmProgress::showModal()
+mdlDOSPipe::RunResult frmProgress::showModal(const ToolRun &run)
 {
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
     activateWindow();
-    Form_Activate();
-    return m_lastRun;
+    runTool(run);
+    return m_result;
 }
 
-void frmProgress::Form_Activate()
+void frmProgress::runTool(const ToolRun &run)
 {
-    using namespace mdlMain;
     if (!Timer1->isActive())
         Timer1->start();
-    const int kind = intEncodeKind;
-    blnCancelled = false;
-
-    if (kind >= 1 && kind <= 3) {
-        lblEncodingFrom->setCaption(QStringLiteral(" Encoding ") + m_source);
-        lblEncodingTo->setCaption(QStringLiteral(" To ") + m_output);
+    m_result = {};
+    if (run.isEncoder()) {
+        lblEncodingFrom->setCaption(QStringLiteral(" Encoding ") + run.source);
+        lblEncodingTo->setCaption(QStringLiteral(" To ") + run.output);
     }
     ui::describe(lblEncodingFrom, lblEncodingFrom->caption());
     ui::describe(lblEncodingTo, lblEncodingTo->caption());
@@ -199,16 +189,20 @@ void frmProgress::Form_Activate()
     // The window stays alive for the whole run, even when a cancel unloads
     // it: its deletion waits until the runner has returned (see event()).
     m_running = true;
-    startProgress(kind);
-    m_lastRun = mdlDOSPipe::ExecuteApp(
-        strCommandLine, m_prompts, m_appFolder,
-        [this](const QString &text, const QByteArray &bytes, const ProgressParser &report) {
+    startProgress(run.isEncoder());
+    mdlDOSPipe::RunResult result = mdlDOSPipe::ExecuteApp(
+        run.commandLine, m_appFolder, [this](const QString &text, const QByteArray &bytes, const ProgressParser &report) {
             appendOutput(text);
             // The figures as they arrive, before the timer clears the box.
             m_parser = report;
             updateProgress();
             emit outputReceived(bytes, text);
         });
+    // A confirmed cancel has marked the run meanwhile.
+    result.cancelled = m_result.cancelled;
+    m_result = result;
+    if (m_result.startFailure != mdlDOSPipe::StartFailure::None)
+        m_prompts.error(mdlDOSPipe::startFailureText(m_result.startFailure));
     txtDOS->clear();
     m_running = false;
     m_clockTimer->stop();
@@ -221,17 +215,16 @@ void frmProgress::Form_Activate()
         deleteLater();
 }
 
-void frmProgress::startProgress(int kind)
+void frmProgress::startProgress(bool encoder)
 {
     m_parser.reset();
-    m_estimator.reset();
-    m_runClock.start();
+    m_progress.start();
     // The encoders tell how far they are; the still image and the faststart
     // tool only show that something is happening.
-    m_showsTime = kind >= 1 && kind <= 3;
+    m_showsTime = encoder;
     prgEncoding->setRange(0, 0);
     lblTimeLeft->setVisible(m_showsTime);
-    lblTimeLeft->setText(progressLine(0, std::nullopt, std::nullopt));
+    lblTimeLeft->setText(progressLine(ProgressFigures()));
     if (m_showsTime)
         m_clockTimer->start();
 }
@@ -240,17 +233,17 @@ void frmProgress::updateProgress()
 {
     if (!m_showsTime)
         return;
-    const double elapsed = m_runClock.elapsed() / 1000.0;
-    const std::optional<double> fraction = m_parser.fraction();
-    if (!fraction) {
+    ProgressFigures figures = m_progress.update(m_parser);
+    if (figures.fraction) {
+        prgEncoding->setRange(0, 1000);
+        prgEncoding->setValue(int(*figures.fraction * 1000));
+    } else {
+        // Busy until the encoder tells how far it is; the speed comes with
+        // the share done.
         prgEncoding->setRange(0, 0);
-        lblTimeLeft->setText(progressLine(elapsed, std::nullopt, std::nullopt));
-        return;
+        figures.speed.reset();
     }
-    prgEncoding->setRange(0, 1000);
-    prgEncoding->setValue(int(*fraction * 1000));
-    const std::optional<double> left = m_estimator.update(elapsed, *m_parser.position(), *m_parser.duration());
-    lblTimeLeft->setText(progressLine(elapsed, left, m_parser.speed()));
+    lblTimeLeft->setText(progressLine(figures));
 }
 
 void frmProgress::blockInputUntilRunEnds()
@@ -266,13 +259,10 @@ void frmProgress::Timer1_Timer()
 
 void frmProgress::cmdCancel_Click()
 {
-    using namespace mdlMain;
-    const int answer = m_prompts.question(QStringLiteral("CANCEL ENCODING?"));
-    strMsgAnswer = QString::number(answer);
-    if (answer != vbYes)
+    if (m_prompts.question(QStringLiteral("CANCEL ENCODING?")) != vbYes)
         return;
     mdlKillProcess::KillProcess(kTarget);
-    blnCancelled = true;
+    m_result.cancelled = true;
     Timer1->stop();
     m_clockTimer->stop();
     if (m_running)
@@ -353,16 +343,5 @@ frmProgress &ProgressWindowRunner::window()
 
 mdlDOSPipe::RunResult ProgressWindowRunner::run(const ToolRun &run)
 {
-    using namespace mdlMain;
-    strCommandLine = run.commandLine;
-    intEncodeKind = run.kind;
-    frmProgress &shown = window();
-    shown.setRunCaptions(run.source, run.output);
-    mdlDOSPipe::RunResult result = shown.showModal();
-    result.cancelled = blnCancelled;
-    // The encoder runs report their cancel at once; the flag is cleared then.
-    if (run.kind != ToolRun::Tool)
-        blnCancelled = false;
-    intEncodeKind = 0;
-    return result;
+    return window().showModal(run);
 }

@@ -26,14 +26,11 @@ public:
     frmProgress(IPrompts &prompts, const QString &appFolder, QWidget *parent = nullptr);
     ~frmProgress() override;
 
-    // Shows the window modally and runs the command in
-    // mdlMain::strCommandLine (Form_Activate); returns once the window is no
-    // longer shown and the run is over, with how it ended. The caller then
-    // reads mdlMain::blnCancelled.
-    mdlDOSPipe::RunResult showModal();
-    // The source and output an encoder run (kinds 1 to 3) shows in its
-    // captions.
-    void setRunCaptions(const QString &source, const QString &output);
+    // Shows the window modally and runs the tool; returns once the window is
+    // no longer shown and the run is over, with how it ended (cancelled
+    // after a confirmed cancel). A tool that could not be started has shown
+    // its error box.
+    mdlDOSPipe::RunResult showModal(const ToolRun &run);
 
     // --- Controls ---
     QTimer *Timer1 = nullptr;
@@ -47,14 +44,10 @@ public:
     QPushButton *cmdCancel = nullptr;
 
     // --- Handlers ---
-    // The run: timer on, blnCancelled cleared, captions for the encoder
-    // kinds 1 to 3, the tool run through the console runner, the "ffmpeg"
-    // sweep, and the window hidden.
-    void Form_Activate();
     // Empties the console box.
     void Timer1_Timer();
-    // Asks "CANCEL ENCODING?"; on Yes ends the "ffmpeg" processes, sets
-    // blnCancelled, stops the timer and unloads the window.
+    // Asks "CANCEL ENCODING?"; on Yes ends the "ffmpeg" processes, marks the
+    // run cancelled, stops the timer and unloads the window.
     void cmdCancel_Click();
 
 signals:
@@ -72,15 +65,19 @@ public slots:
     void reject() override;
 
 private:
+    // The run: timer on, captions for the encoder kinds, the tool run
+    // through the console runner, its start failure shown, the "ffmpeg"
+    // sweep, and the window hidden.
+    void runTool(const ToolRun &run);
     // Progress of the run from the encoder's own output.
-    void startProgress(int kind);
+    void startProgress(bool encoder);
     void updateProgress();
     ProgressParser m_parser;
-    mdlDOSPipe::RunResult m_lastRun;
-    TimeLeftEstimator m_estimator;
-    QElapsedTimer m_runClock;
+    RunProgress m_progress;
     QTimer *m_clockTimer = nullptr;
     bool m_showsTime = false;
+    // The run shown, and in the end how it went.
+    mdlDOSPipe::RunResult m_result;
     // After a confirmed cancel the window is gone, but a tool that was not
     // ended still runs: the caller waits for it, so no window takes input.
     void blockInputUntilRunEnds();
@@ -91,8 +88,6 @@ private:
 
     IPrompts &m_prompts;
     QString m_appFolder;
-    QString m_source;
-    QString m_output;
     // Repaints during a run: at most one per display frame.
     QTimer *m_paintTimer = nullptr;
     QElapsedTimer m_lastPaint;
@@ -103,8 +98,6 @@ private:
 
 // The progress window as the encode job and the fixer use it: one window,
 // created on first use, kept between runs, dropped by a confirmed cancel.
-// Each run goes through the shared state the window reads
-// (mdlMain::strCommandLine, intEncodeKind) and the cancel flag it sets.
 class ProgressWindowRunner : public IToolRunner
 {
 public:

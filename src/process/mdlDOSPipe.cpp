@@ -1,6 +1,5 @@
 #include "process/mdlDOSPipe.h"
 
-#include "common/prompts.h"
 #include "common/cmdline.h"
 #include "process/mdlKillProcess.h"
 
@@ -14,6 +13,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -159,6 +159,27 @@ void closeRange(int from, unsigned to, int lastOpenable)
     ::_exit(127);
 }
 
+// The child reports a failure before exec as its errno on this pipe; a
+// successful exec closes it empty. Kept off 0-2, which the child replaces.
+bool makeReportPipe(int report[2])
+{
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return false;
+    for (int i = 0; i < 2; ++i) {
+        if (report[i] > STDERR_FILENO)
+            continue;
+        const int moved = ::fcntl(report[i], F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        ::close(report[i]);
+        report[i] = moved;
+    }
+    if (report[0] >= 0 && report[1] >= 0)
+        return true;
+    for (int i = 0; i < 2; ++i)
+        if (report[i] >= 0)
+            ::close(report[i]);
+    return false;
+}
+
 // Starts the tool with its output on writeEnd. Returns its pid, or 0 when it
 // could not be started (no such program, not executable, no such folder).
 pid_t startTool(const QStringList &arguments, const QString &workingFolder, int writeEnd)
@@ -182,24 +203,9 @@ pid_t startTool(const QStringList &arguments, const QString &workingFolder, int 
     const long openMax = ::sysconf(_SC_OPEN_MAX);
     const int lastOpenable = openMax > 0 && openMax <= (1 << 20) ? int(openMax) - 1 : (1 << 20) - 1;
 
-    // The child reports a failure before exec as its errno on this pipe; a
-    // successful exec closes it empty. Kept off 0-2, which the child replaces.
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
+    if (!makeReportPipe(report))
         return 0;
-    for (int &fd : report) {
-        if (fd > STDERR_FILENO)
-            continue;
-        const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-        ::close(fd);
-        fd = moved;
-    }
-    if (report[0] < 0 || report[1] < 0) {
-        for (int fd : report)
-            if (fd >= 0)
-                ::close(fd);
-        return 0;
-    }
 
     // No handler of ours may run in the child before its signals are reset.
     sigset_t all, saved;
@@ -229,35 +235,11 @@ pid_t startTool(const QStringList &arguments, const QString &workingFolder, int 
     return 0;
 }
 
-} // namespace
-
-RunResult ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString &workingFolder,
-                     const ChunkSink &sink)
+// Hands the output to the sink until it ends (every writer has closed the
+// pipe), turning the event loop after every piece and while the tool is
+// silent.
+void drain(int readEnd, RunResult &result, const ChunkSink &sink)
 {
-    RunResult result;
-    reapLeftovers();
-
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        prompts.error(QStringLiteral("EXECUTEAPP FAILED AT CREATEPIPE"));
-        return result;
-    }
-    const int readEnd = fds[0];
-    const int writeEnd = fds[1];
-
-    const QStringList arguments = cmdline::splitCommandLine(commandLine);
-    const pid_t pid = arguments.isEmpty() ? 0 : startTool(arguments, workingFolder, writeEnd);
-    // Our copy of the write end goes at once, so the output ends when the
-    // tool and whatever inherited it have closed theirs.
-    ::close(writeEnd);
-    if (pid <= 0) {
-        ::close(readEnd);
-        prompts.error(QStringLiteral("EXECUTEAPP FAILED AT CREATEPROCESS"));
-        return result;
-    }
-    result.started = true;
-    mdlKillProcess::addToolGroup(pid);
-
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     ::fcntl(readEnd, F_SETFL, ::fcntl(readEnd, F_GETFL) | O_NONBLOCK);
     char buffer[kReadSize];
@@ -286,27 +268,94 @@ RunResult ExecuteApp(const QString &commandLine, IPrompts &prompts, const QStrin
         }
         // End of output (or a read error, which ends the run the same way).
         turnEventLoop();
-        break;
+        return;
     }
-    ::close(readEnd);
-    result.report.finish();
+}
 
-    // A tool that closed its output by exiting is collectable at once, or
-    // nearly: give it a short moment to tell its exit code.
+// A tool that closed its output by exiting is collectable at once, or
+// nearly: give it a short moment to tell its exit code; one still running
+// then is reaped later.
+void collect(pid_t pid, RunResult &result)
+{
     QElapsedTimer waited;
     waited.start();
-    for (;;) {
-        if (tryReap(pid, &result) != Reap::Running)
-            break;
+    while (tryReap(pid, &result) == Reap::Running) {
         if (waited.elapsed() >= kExitGraceMs) {
             g_unreaped.push_back(pid);
             armReaper();
-            break;
+            return;
         }
         ::poll(nullptr, 0, waited.elapsed() < 20 ? 1 : 5);
         turnEventLoop();
     }
+}
+
+} // namespace
+
+RunResult ExecuteApp(const QString &commandLine, const QString &workingFolder, const ChunkSink &sink)
+{
+    RunResult result;
+    reapLeftovers();
+
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        result.startFailure = StartFailure::Pipe;
+        return result;
+    }
+    const int readEnd = fds[0];
+    const int writeEnd = fds[1];
+
+    const QStringList arguments = cmdline::splitCommandLine(commandLine);
+    const pid_t pid = arguments.isEmpty() ? 0 : startTool(arguments, workingFolder, writeEnd);
+    // Our copy of the write end goes at once, so the output ends when the
+    // tool and whatever inherited it have closed theirs.
+    ::close(writeEnd);
+    if (pid <= 0) {
+        ::close(readEnd);
+        result.startFailure = StartFailure::Process;
+        return result;
+    }
+    result.started = true;
+    mdlKillProcess::addToolGroup(pid);
+
+    drain(readEnd, result, sink);
+    ::close(readEnd);
+    result.report.finish();
+    collect(pid, result);
     return result;
+}
+
+QString startFailureText(StartFailure failure)
+{
+    switch (failure) {
+    case StartFailure::Pipe: return QStringLiteral("EXECUTEAPP FAILED AT CREATEPIPE");
+    case StartFailure::Process: return QStringLiteral("EXECUTEAPP FAILED AT CREATEPROCESS");
+    case StartFailure::None: break;
+    }
+    return QString();
+}
+
+QString failureReason(const RunResult &run, const QString &tool)
+{
+    const QString the = QStringLiteral("THE ") + tool;
+    if (run.signal) {
+        const char *abbreviation = sigabbrev_np(*run.signal);
+        const QString name = abbreviation ? QStringLiteral(" (SIG") + QLatin1String(abbreviation) + QLatin1Char(')')
+                                          : QString();
+        return the + QStringLiteral(" WAS STOPPED BY SIGNAL ") + QString::number(*run.signal) + name
+            + QLatin1Char('.');
+    }
+    QString line = run.report.lastErrorLine().toUpper();
+    if (!line.isEmpty()) {
+        if (!line.endsWith(QLatin1Char('.')) && !line.endsWith(QLatin1Char('!')) && !line.endsWith(QLatin1Char('?')))
+            line += QLatin1Char('.');
+        return line;
+    }
+    if (run.exitCode)
+        return the + QStringLiteral(" STOPPED WITH STATUS ") + QString::number(*run.exitCode) + QLatin1Char('.');
+    if (!run.started)
+        return the + QStringLiteral(" COULD NOT BE STARTED.");
+    return the + QStringLiteral(" COULD NOT BE WAITED FOR.");
 }
 
 } // namespace mdlDOSPipe

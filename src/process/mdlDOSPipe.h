@@ -9,9 +9,13 @@
 #include <functional>
 #include <optional>
 
-class IPrompts;
 
 namespace mdlDOSPipe {
+
+// Why a tool was not started: no pipe for its output could be made, or the
+// program could not be started (no such program, not executable, no such
+// working folder).
+enum class StartFailure { None, Pipe, Process };
 
 // Receives each piece of output in the order read: the bytes (1 to 256 of
 // them) and their text, decoded as UTF-8 with the state carried from piece to
@@ -23,6 +27,8 @@ using ChunkSink = std::function<void(const QString &text, const QByteArray &byte
 // How a run ended, as far as the runner could see.
 struct RunResult {
     bool started = false;
+    // Why the runner could not start it (None when it did, or never tried).
+    StartFailure startFailure = StartFailure::None;
     // The tool exited by itself with this code once its output had ended (or
     // within half a second after).
     std::optional<int> exitCode;
@@ -54,10 +60,18 @@ struct RunResult {
 // alive. The call returns when the output has ended (every writer has closed
 // the pipe); the tool itself is not waited for beyond a short moment, and a
 // tool still running then is reaped later, so it never stays a zombie.
-// A tool that cannot be started shows "EXECUTEAPP FAILED AT CREATEPROCESS",
-// a pipe that cannot be made "EXECUTEAPP FAILED AT CREATEPIPE", each once,
-// as an error box through the prompts.
-RunResult ExecuteApp(const QString &commandLine, IPrompts &prompts, const QString &workingFolder,
-                     const ChunkSink &sink);
+// A tool that cannot be started is told in result.startFailure; the runner
+// shows nothing, its caller does (startFailureText).
+RunResult ExecuteApp(const QString &commandLine, const QString &workingFolder, const ChunkSink &sink);
+
+// "EXECUTEAPP FAILED AT CREATEPIPE", "EXECUTEAPP FAILED AT CREATEPROCESS";
+// empty for None.
+QString startFailureText(StartFailure failure);
+
+// Why a run did not end well, in the program's message style, naming the
+// tool ("ENCODER", "FASTSTART TOOL"): the signal that ended it, its last
+// error line in upper case, its exit status, or that it could not be
+// started or waited for.
+QString failureReason(const RunResult &run, const QString &tool);
 
 } // namespace mdlDOSPipe

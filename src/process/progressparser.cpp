@@ -199,12 +199,29 @@ QString formatDuration(double seconds)
     return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
 }
 
-QString progressLine(double elapsed, std::optional<double> left, std::optional<double> speed)
+void RunProgress::start()
 {
-    QString line = QStringLiteral("Elapsed ") + formatDuration(elapsed);
-    if (left)
-        line += QStringLiteral(" \u2014 about ") + formatDuration(*left) + QStringLiteral(" left");
-    if (speed)
-        line += QStringLiteral(" \u2014 ") + QString::number(*speed, 'f', 1) + QStringLiteral("\u00d7 real time");
+    m_clock.start();
+    m_estimator.reset();
+}
+
+ProgressFigures RunProgress::update(const ProgressParser &report)
+{
+    ProgressFigures figures;
+    figures.elapsed = m_clock.isValid() ? m_clock.elapsed() / 1000.0 : 0.0;
+    figures.fraction = report.fraction();
+    figures.speed = report.speed();
+    if (figures.fraction)
+        figures.left = m_estimator.update(figures.elapsed, *report.position(), *report.duration());
+    return figures;
+}
+
+QString progressLine(const ProgressFigures &figures)
+{
+    QString line = QStringLiteral("Elapsed ") + formatDuration(figures.elapsed);
+    if (figures.left)
+        line += QStringLiteral(" \u2014 about ") + formatDuration(*figures.left) + QStringLiteral(" left");
+    if (figures.speed)
+        line += QStringLiteral(" \u2014 ") + QString::number(*figures.speed, 'f', 1) + QStringLiteral("\u00d7 real time");
     return line;
 }

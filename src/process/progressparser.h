@@ -6,6 +6,7 @@
 // they arrive; a line is read once it is complete, so a "Duration:" written
 // in several small pieces is still understood.
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QSize>
 #include <QString>
 #include <optional>
@@ -92,6 +93,29 @@ private:
 // "0:42", "12:05", "1:02:03".
 QString formatDuration(double seconds);
 
+// Where a run stands: the seconds since it started and, once the encoder's
+// report tells them, the share done (0 to 1), the seconds left and its
+// speed (times real time).
+struct ProgressFigures {
+    double elapsed = 0;
+    std::optional<double> fraction{};
+    std::optional<double> left{};
+    std::optional<double> speed{};
+};
+
+// Follows one run from its start, for whoever shows how far it has come.
+class RunProgress
+{
+public:
+    void start();
+    // The figures now, from what the tool has reported so far.
+    ProgressFigures update(const ProgressParser &report);
+
+private:
+    QElapsedTimer m_clock;
+    TimeLeftEstimator m_estimator;
+};
+
 // "Elapsed 0:42 — about 1:10 left — 2.4× real time"; the parts that are not
 // known are left out.
-QString progressLine(double elapsed, std::optional<double> left, std::optional<double> speed);
+QString progressLine(const ProgressFigures &figures);

@@ -10,6 +10,7 @@ struct ToolRun {
     enum Kind : qint16 { Tool = 0, Flv = 1, Mp4 = 2, Webm = 3 };
     QString commandLine;
     qint16 kind = Tool; // an encoder run (1 to 3), or any other tool
+    bool isEncoder() const { return kind >= Flv && kind <= Webm; }
     // What is encoded, and the output the run writes.
     QString source;
     QString output;
@@ -23,6 +24,7 @@ class IToolRunner
 public:
     virtual ~IToolRunner() = default;
     // Runs the command and returns how it ended; result.cancelled tells that
-    // the user (or an interrupt) stopped it.
+    // the user (or an interrupt) stopped it. A tool that could not be
+    // started (result.startFailure) has been reported to the user.
     virtual mdlDOSPipe::RunResult run(const ToolRun &run) = 0;
 };

@@ -1,13 +1,13 @@
 #include "settings/encodesettings.h"
 
-#include "common/appfolder.h"
-#include "common/conversions.h"
 #include "common/errors.h"
 #include "common/textfiles.h"
+#include "encode/outputnames.h"
+#include "settings/listfiles.h"
 
 namespace encodesettings {
 
-using namespace profile;
+using namespace settings;
 
 const QStringList &frameRates()
 {
@@ -41,171 +41,144 @@ QStringList listEntries(const QString &path)
 
 Lists readLists(const QString &appFolder)
 {
-    const auto path = [&appFolder](const char *relative) {
-        return appfolder::joinPath(appFolder, QLatin1String(relative));
-    };
     Lists lists;
-    lists.windowSizes = listEntries(path("config/configvws.txt"));
-    lists.videoBitrates = listEntries(path("config/configvbr.txt"));
+    lists.windowSizes = listEntries(listfiles::windowSizesPath(appFolder));
+    lists.videoBitrates = listEntries(listfiles::bitratesPath(appFolder));
     if (lists.windowSizes.isEmpty() || lists.videoBitrates.isEmpty())
         throw RuntimeError(rt::InvalidPropertyValue);
     lists.fonts = watermark::readFontList(appFolder);
     if (!lists.fonts.complete)
         throw RuntimeError(rt::SubscriptOutOfRange);
     lists.fontSizes = watermark::readFontSizes(appFolder);
-    if (lists.fontSizes.size() <= watermark::startFontSize || lists.fonts.names.isEmpty())
+    const int sizes = int(lists.fontSizes.size());
+    if (startIndex(FontSize, sizes) >= sizes || lists.fonts.names.isEmpty())
         throw RuntimeError(rt::InvalidPropertyValue);
     return lists;
 }
 
-Settings::Settings(const Lists &lists) : m_lists(lists)
+void Settings::loadLists(const Lists &lists)
 {
-    Values &v = m_values;
-    v[Signature] = QString::fromLatin1(signature);
-    v[FLV] = checkStateText(1);
-    v[Mp4] = checkStateText(1);
-    v[Webm] = checkStateText(0);
-    v[KeepWindowSize] = optionText(true);
-    v[ResizeWindow] = optionText(false);
-    v[WindowSize] = listIndexText(0);
-    v[VideoBitrate] = listIndexText(startVideoBitrate(int(lists.videoBitrates.size())));
-    v[VideoFrameRate] = listIndexText(startFrameRate);
-    v[Watermark] = checkStateText(0);
-    v[GrabStillImage] = checkStateText(0);
-    v[StillMinute] = QStringLiteral("00");
-    v[StillSecond] = QStringLiteral("30");
-    v[TextWatermark] = optionText(true);
-    v[ImageWatermark] = optionText(false);
-    v[TopLeft] = optionText(true);
-    v[TopRight] = v[BottomLeft] = v[BottomRight] = optionText(false);
-    v[WatermarkText] = QStringLiteral("Your Watermark Text");
-    v[FontName] = v[FontFile] = listIndexText(0);
-    v[FontSize] = listIndexText(watermark::startFontSize);
-    v[FontColorText] = QStringLiteral("0x008000");
-    v[FontColor] = colorText(0x008000);
-    v[Transparency] = QStringLiteral("60");
-    v[AudioBitrate] = listIndexText(startAudioBitrate);
-    v[AudioSamplerate] = listIndexText(startSampleRate);
+    loadList(WindowSize, lists.windowSizes);
+    loadList(VideoBitrate, lists.videoBitrates);
+    loadFixedLists();
+    // As the watermark dialog loads its lists: the fonts, the sizes, then
+    // the start-up size and font.
+    setEntries(FontName, lists.fonts.names);
+    setEntries(FontFile, lists.fonts.files);
+    setEntries(FontSize, lists.fontSizes);
+    chooseStartEntry(FontSize);
+    chooseStartEntry(FontName);
 }
 
-void Settings::selectOption(int line, bool selected, std::initializer_list<int> group)
+void Settings::loadFixedLists()
 {
-    if (selected)
-        for (int other : group)
-            m_values[size_t(other)] = optionText(false);
-    m_values[size_t(line)] = optionText(selected);
+    loadList(VideoFrameRate, frameRates());
+    loadList(AudioSamplerate, sampleRates());
+    loadList(AudioBitrate, audioBitrates());
+    setValue(KeepWindowSize, 1);
 }
 
 void Settings::apply(int line, const QString &value)
 {
-    Values &v = m_values;
-    const auto index = [&value](const QStringList &list) { return listIndexText(listIndex(value, int(list.size()))); };
-    switch (line) {
-    case FLV:
-    case Mp4:
-    case Webm:
-    case Watermark:
-    case GrabStillImage: v[size_t(line)] = checkStateText(checkState(value)); break;
-    case KeepWindowSize:
-    case ResizeWindow: selectOption(line, optionState(value), {KeepWindowSize, ResizeWindow}); break;
-    case TextWatermark:
-    case ImageWatermark: selectOption(line, optionState(value), {TextWatermark, ImageWatermark}); break;
-    case TopLeft:
-    case TopRight:
-    case BottomLeft:
-    case BottomRight: selectOption(line, optionState(value), {TopLeft, TopRight, BottomLeft, BottomRight}); break;
-    case WindowSize: {
-        const QString chosen = index(m_lists.windowSizes);
-        // Choosing another size is choosing to resize.
-        if (chosen != v[WindowSize] && chosen != listIndexText(-1))
-            selectOption(ResizeWindow, true, {KeepWindowSize, ResizeWindow});
-        v[WindowSize] = chosen;
-        break;
+    if (line < FLV || line > AudioSamplerate)
+        return;
+    const Setting setting = Setting(line);
+    switch (kindOf(setting)) {
+    case Kind::Check: setValue(setting, profile::checkState(value)); break;
+    case Kind::Option: setValue(setting, profile::optionState(value)); break;
+    case Kind::Index: setValue(setting, profile::listIndex(value, int(entries(setting).size()))); break;
+    case Kind::Color: setValue(setting, int(profile::colorValue(value))); break;
+    case Kind::Text: setText(setting, value); break;
     }
-    case VideoBitrate: v[VideoBitrate] = index(m_lists.videoBitrates); break;
-    case VideoFrameRate: v[VideoFrameRate] = index(frameRates()); break;
-    case FontName: {
-        const QString chosen = index(m_lists.fonts.names);
-        // The file list follows the name list.
-        if (chosen != v[FontName] && listIndex(chosen, int(m_lists.fonts.files.size())) >= 0)
-            v[FontFile] = chosen;
-        v[FontName] = chosen;
-        break;
-    }
-    case FontFile: v[FontFile] = index(m_lists.fonts.files); break;
-    case FontSize: v[FontSize] = index(m_lists.fontSizes); break;
-    case FontColor: v[FontColor] = colorText(colorValue(value)); break;
-    case AudioBitrate: v[AudioBitrate] = index(audioBitrates()); break;
-    case AudioSamplerate: v[AudioSamplerate] = index(sampleRates()); break;
-    // The time and transparency boxes take two characters, the other boxes
-    // as many as a text box holds.
-    case StillMinute:
-    case StillSecond:
-    case Transparency: v[size_t(line)] = value.left(2); break;
-    case WatermarkText:
-    case FontColorText: v[size_t(line)] = value.left(32767); break;
-    case ImagePath: v[ImagePath] = value; break;
-    default: break;
-    }
+}
+
+void Settings::applyLines(const QStringList &lines)
+{
+    for (int line = profile::Signature + 1; line < lines.size(); ++line)
+        apply(line, lines.at(line));
 }
 
 void Settings::applyProfile(const QString &path)
 {
-    const ProfileFile file = readProfileFile(path);
+    const profile::ProfileFile file = profile::readProfileFile(path);
     if (!file.valid)
-        throw Refusal(QStringLiteral("NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"));
-    for (int line = 1; line < file.lines.size(); ++line)
-        apply(line, file.lines.at(line));
+        throw Refusal(QLatin1String(profile::notAProfile));
+    applyLines(file.lines);
 }
 
-QString Settings::entry(const QStringList &list, int line) const
+profile::Values Settings::values() const
 {
-    return list.value(listIndex(m_values[size_t(line)], int(list.size())));
+    using namespace profile;
+    Values v;
+    v[Signature] = QString::fromLatin1(signature);
+    for (int line = FLV; line <= AudioSamplerate; ++line) {
+        const Setting setting = Setting(line);
+        switch (kindOf(setting)) {
+        case Kind::Check: v[size_t(line)] = checkStateText(value(setting)); break;
+        case Kind::Option: v[size_t(line)] = optionText(isSelected(setting)); break;
+        case Kind::Index: v[size_t(line)] = listIndexText(value(setting)); break;
+        case Kind::Color: v[size_t(line)] = colorText(quint32(value(setting))); break;
+        case Kind::Text: v[size_t(line)] = text(setting); break;
+        }
+    }
+    return v;
 }
 
-watermark::Settings Settings::watermark(const QString &appFolder) const
+void Settings::chooseSource(const QString &path)
 {
-    using watermark::Corner;
-    using watermark::Kind;
-    const Values &v = m_values;
-    const auto on = [&v](int line) { return optionState(v[size_t(line)]); };
-    watermark::Settings s;
-    s.kind = on(TextWatermark) ? Kind::Text : on(ImageWatermark) ? Kind::Image : Kind::None;
-    s.corner = on(TopLeft)      ? Corner::TopLeft
-               : on(TopRight)   ? Corner::TopRight
-               : on(BottomLeft) ? Corner::BottomLeft
-               : on(BottomRight) ? Corner::BottomRight
-                                 : Corner::None;
-    s.text = v[WatermarkText];
-    s.fontSize = entry(m_lists.fontSizes, FontSize);
-    s.fontFolder = watermark::fontFolder(appFolder);
-    s.fontFile = entry(m_lists.fonts.files, FontFile);
-    s.colorCode = v[FontColorText];
-    s.transparency = v[Transparency];
-    s.imagePath = v[ImagePath];
-    return s;
+    setText(Source, path);
+    // An unlocked output folder follows each new source; a locked one is
+    // only filled when it is still empty.
+    if (value(LockOutputFolder) != 1 || text(OutputFolder).isEmpty())
+        setText(OutputFolder, outputnames::folderPart(path));
+    setText(OutputFolder, outputnames::withTrailingSlash(text(OutputFolder)));
+
+    const Setting names[] = {FlvName, Mp4Name, WebmName};
+    if (!path.isEmpty()) {
+        const QString base = outputnames::baseName(outputnames::nameParts(outputnames::fileTitle(path)));
+        const QLatin1String extensions[] = {QLatin1String(".flv"), QLatin1String(".mp4"), QLatin1String(".webm")};
+        for (int i = 0; i < 3; ++i)
+            setText(names[i], base + extensions[i]);
+    }
+    // An output that would be the source file itself gets "conv_" in front.
+    for (Setting name : names)
+        setText(name, outputnames::outputName(text(OutputFolder), text(name), path));
+}
+
+void Settings::chooseOutputFolder(const QString &folder)
+{
+    if (!folder.isEmpty())
+        setText(OutputFolder, folder);
+    if (!text(OutputFolder).isEmpty())
+        setText(OutputFolder, outputnames::withTrailingSlash(text(OutputFolder)));
 }
 
 encode::Request Settings::request(const QString &appFolder) const
 {
-    const Values &v = m_values;
     encode::Request r;
     r.appFolder = appFolder;
-    r.flv = checkState(v[FLV]);
-    r.mp4 = checkState(v[Mp4]);
-    r.webm = checkState(v[Webm]);
-    r.videoBitrate = entry(m_lists.videoBitrates, VideoBitrate);
-    r.frameRate = entry(frameRates(), VideoFrameRate);
-    r.originalWindowSize = optionState(v[KeepWindowSize]);
-    r.windowSize = entry(m_lists.windowSizes, WindowSize);
-    r.watermark = checkState(v[Watermark]);
-    r.imageWatermark = optionState(v[ImageWatermark]);
-    r.picturePath = v[ImagePath];
-    r.stillImage = checkState(v[GrabStillImage]);
-    r.minute = v[StillMinute];
-    r.second = v[StillSecond];
-    r.audioBitrate = entry(audioBitrates(), AudioBitrate);
-    r.sampleRate = entry(sampleRates(), AudioSamplerate);
+    r.source = text(Source);
+    r.outDir = text(OutputFolder);
+    r.flv = value(FLV);
+    r.mp4 = value(Mp4);
+    r.webm = value(Webm);
+    r.flvName = text(FlvName);
+    r.mp4Name = text(Mp4Name);
+    r.webmName = text(WebmName);
+    r.videoBitrate = entry(VideoBitrate);
+    r.frameRate = entry(VideoFrameRate);
+    r.originalWindowSize = isSelected(KeepWindowSize);
+    r.windowSize = entry(WindowSize);
+    r.watermark = value(Watermark);
+    r.watermarkFilter = text(WatermarkFilter);
+    r.imageWatermark = isSelected(ImageWatermark);
+    r.pictureName = text(PictureName);
+    r.picturePath = text(ImagePath);
+    r.stillImage = value(GrabStillImage);
+    r.minute = text(StillMinute);
+    r.second = text(StillSecond);
+    r.audioBitrate = entry(AudioBitrate);
+    r.sampleRate = entry(AudioSamplerate);
     return r;
 }
 

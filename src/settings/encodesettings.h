@@ -1,27 +1,22 @@
 #pragma once
-// The encode settings a profile holds, as values: the lists the main window
-// and the watermark dialog offer, their start-up choices, and what applying
-// a profile line does to them (the controls' reactions included). The
-// windows keep the settings in their controls; vidlark-encode keeps them
-// here and turns them into an encode request.
+// The settings model as the windows and vidlark-encode use it: the lists of
+// the application folder with their start-up entries, the plain form of
+// every setting a profile holds (what applying a profile line does, and what
+// saving stores), Step 1's rules for a chosen source and output folder, and
+// the encode request the settings give.
+#include "common/settingsmodel.h"
 #include "encode/encoderequest.h"
 #include "settings/profile.h"
 #include "watermark/fonts.h"
-#include "watermark/watermarkfilter.h"
 
 #include <QStringList>
 
 namespace encodesettings {
 
-// The fixed lists of the main window, and its start-up choices in them.
-const QStringList &frameRates();    // 12 ... 30, "Auto"; starts on 25
-const QStringList &sampleRates();   // 11025, 22050, 44100; starts on 22050
-const QStringList &audioBitrates(); // 16 ... 128; starts on 96
-constexpr int startFrameRate = 4;
-constexpr int startSampleRate = 1;
-constexpr int startAudioBitrate = 8;
-// The fifth bitrate where there is one; a shorter list starts on its first.
-inline int startVideoBitrate(int count) { return count >= 5 ? 4 : 0; }
+// The fixed lists of the main window.
+const QStringList &frameRates();    // 12 ... 30, "Auto"
+const QStringList &sampleRates();   // 11025, 22050, 44100
+const QStringList &audioBitrates(); // 16 ... 128
 
 // The entries of a list file: its lines without the empty ones. Throws
 // RuntimeError as textfiles::readLines does.
@@ -35,43 +30,51 @@ struct Lists {
     QStringList fontSizes;     // wmfonts/_fontsize.txt
 };
 // Reads the lists as the windows load them, with their failures: 53 for a
-// missing file, 380 for a list the start-up choices do not fit, 9 for a
+// missing file, 380 for a list the start-up entries do not fit, 9 for a
 // font line without "#".
 Lists readLists(const QString &appFolder);
 
-class Settings
+class Settings : public settings::Model
 {
 public:
-    // The windows' start-up settings.
-    explicit Settings(const Lists &lists);
+    // The start-up settings, without lists.
+    Settings() = default;
+    // The start-up settings with the lists loaded, as the windows hold them
+    // once started.
+    explicit Settings(const Lists &lists) { loadLists(lists); }
 
-    // Applies one line of a profile (1 to 28) as setting its control does:
-    // a changed window size selects "Resize to (W x H)", a changed font name
-    // moves the font file along, an option set to True clears the others of
-    // its group and one set to False leaves its group without a choice.
-    // Throws RuntimeError for a value the control does not take (13, 6,
-    // 380), as loading a profile in the window does.
+    // Loads every list with its start-up entry, in the windows' order.
+    // Throws RuntimeError 380 for a list too short for its entry.
+    void loadLists(const Lists &lists);
+    // The main window's start-up once its two list files are in: the fixed
+    // lists on their start-up entries, and the original window size kept.
+    void loadFixedLists();
+
+    // Applies one line of a profile (1 to 28; other lines are passed over)
+    // as its control takes the value. Throws RuntimeError for a value the
+    // control does not take (13, 6, 380).
     void apply(int line, const QString &value);
-
-    // Applies a profile file: every line in order. Throws a Refusal for a
-    // file that is no profile, RuntimeError for a file that cannot be read
-    // and for the first bad line.
+    // Applies the lines after the signature in order, up to the first that
+    // fails (which throws; the lines before it stay applied).
+    void applyLines(const QStringList &lines);
+    // A profile file, as Load Profile applies it. Throws a Refusal
+    // (notAProfile) for a file that is no profile, RuntimeError for a file
+    // that cannot be read and for the first bad line.
     void applyProfile(const QString &path);
+    // The settings as a profile stores them.
+    profile::Values values() const;
 
-    const profile::Values &values() const { return m_values; }
+    // Step 1. A chosen source: the output folder follows it unless it is
+    // locked and filled, and ends in "/"; the output names are the source's
+    // title with each format's extension, "conv_" in front of a name that
+    // would be the source itself. Throws RuntimeError 9 for a path without
+    // a file title (the source and the output folder are set by then).
+    void chooseSource(const QString &path);
+    // A chosen output folder (none: the folder held), ending in "/".
+    void chooseOutputFolder(const QString &folder);
 
-    // The watermark dialog's settings, for watermark::buildFilter.
-    watermark::Settings watermark(const QString &appFolder) const;
-
-    // The request for one source with these settings; the output names and
-    // folder, the watermark filter and the picture copy are the caller's.
+    // The request these settings make, with the tools of appFolder.
     encode::Request request(const QString &appFolder) const;
-
-private:
-    QString entry(const QStringList &list, int line) const;
-    void selectOption(int line, bool selected, std::initializer_list<int> group);
-    const Lists &m_lists;
-    profile::Values m_values;
 };
 
 } // namespace encodesettings

@@ -1,8 +1,11 @@
 #pragma once
-// What the two list editors (video bitrates, video window sizes) share: a
-// frame with a caption label, a multi-line text box holding the whole list
-// file, an information label, and the Save and Exit buttons. The file is read
-// when the editor is created and written back whole on Save.
+// The editor of a list file of the config folder, made for one of two
+// lists: the video bitrates (config/configvbr.txt, one bitrate in kbit/s per
+// line; typing is limited to digits, Backspace, Enter and "x") or the video
+// window sizes (config/configvws.txt, one "WidthxHeight Custom Text" per
+// line; any key). A frame with a caption, a multi-line text box holding the
+// whole file and an information text, and the Save and Exit buttons. The
+// file is read when the editor is created and written back whole on Save.
 #include <QDialog>
 
 class IPrompts;
@@ -15,7 +18,15 @@ class frmListEditor : public QDialog
 {
     Q_OBJECT
 public:
+    enum class List { VideoBitrates, VideoWindowSizes };
+
+    frmListEditor(List list, IPrompts &prompts, const QString &appFolder, QWidget *parent = nullptr);
+
+    // --- Controls (the names each editor's window gives them) ---
     QGroupBox *Frame1 = nullptr;
+    QLabel *lblCaption = nullptr;      // lblVideoBitrates, Label2
+    QPlainTextEdit *txtList = nullptr; // txtVideoBitrates, txtVideoWindowSizes
+    QLabel *lblInformation = nullptr;  // lblInformation, Label1
     QPushButton *cmdSave = nullptr;
     QPushButton *cmdExit = nullptr;
 
@@ -27,19 +38,19 @@ public:
     void cmdSave_Click();
     // Closes the editor; unsaved changes are dropped.
     void cmdExit_Click();
+    // Key filter of the text box: set keyAscii to 0 to discard the key.
+    void txtList_KeyPress(int &keyAscii);
 
     // The text box's text with its line ends as "\n".
     QString editorText() const;
 
 protected:
-    frmListEditor(IPrompts &prompts, QWidget *parent, const QString &filePath, const QString &windowTitle);
-    // Lays out the editor's caption label, text box and information label
-    // inside the frame; called once by the concrete editor's constructor.
-    void placeControls(QLabel *caption, QPlainTextEdit *textBox, QLabel *information);
-
-    IPrompts &m_prompts;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildControls(List list);
+
+    IPrompts &m_prompts;
+    const bool m_bitrates;
     QString m_filePath;
-    QPlainTextEdit *m_textBox = nullptr;
 };

@@ -1,9 +1,11 @@
 #pragma once
 // Profile files (".vlp"): 29 lines, each the enciphered Windows-1252 form of
 // one plain value, ended by CR LF. Line 0 is the signature "vdlkenc", lines 1
-// to 28 the settings in the order of ProfileLine. The window gathers the
-// plain values from its controls and applies them back; this file turns them
-// into bytes and back, and decides which values are acceptable.
+// to 28 the settings. The settings model gives the plain values and takes
+// them back (settings/encodesettings.h); this file turns them into bytes and
+// back, and decides which values are acceptable.
+#include "common/settingsmodel.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
@@ -25,37 +27,14 @@ inline constexpr int lineCount = 29;
 QByteArray EncryptText(const QByteArray &text, const QByteArray &key);
 QByteArray DecryptText(const QByteArray &text, const QByteArray &key);
 
-enum ProfileLine : int {
-    Signature = 0,
-    FLV,                // check-box state
-    Mp4,                // check-box state
-    Webm,               // check-box state
-    KeepWindowSize,     // option state
-    ResizeWindow,       // option state
-    WindowSize,         // list index
-    VideoBitrate,       // list index
-    VideoFrameRate,     // list index
-    Watermark,          // check-box state
-    GrabStillImage,     // check-box state
-    StillMinute,        // text
-    StillSecond,        // text
-    TextWatermark,      // option state
-    ImageWatermark,     // option state
-    TopLeft,            // option state
-    TopRight,           // option state
-    BottomLeft,         // option state
-    BottomRight,        // option state
-    WatermarkText,      // text
-    FontName,           // list index
-    FontFile,           // list index
-    FontSize,           // list index
-    FontColorText,      // text
-    FontColor,          // colour
-    Transparency,       // text
-    ImagePath,          // text
-    AudioBitrate,       // list index
-    AudioSamplerate,    // list index
-};
+// The lines: line 0 holds the signature, lines 1 to 28 the settings of
+// the settings model from FLV to AudioSamplerate, in that order.
+inline constexpr int Signature = 0;
+using enum settings::Setting;
+static_assert(settings::AudioSamplerate + 1 == lineCount);
+
+// What loading says of a file that is no profile.
+inline constexpr char notAProfile[] = "NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!";
 
 // The setting a line holds, as messages name it ("WATERMARK TEXT").
 QString settingName(int line);

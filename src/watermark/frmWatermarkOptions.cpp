@@ -4,15 +4,13 @@
 #include "common/appfolder.h"
 #include "common/prompts.h"
 #include "common/errors.h"
-#include "common/textfiles.h"
 #include "common/ui_controls.h"
+#include "common/ui_settingsbinding.h"
 #include "watermark/fonts.h"
 #include "watermark/watermarkfilter.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -25,6 +23,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+using namespace settings;
 
 namespace {
 
@@ -44,6 +44,11 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
     return b;
 }
 
+QLabel *caption(QWidget *parent, const char *name, const QString &text, const QString &tooltip = QString())
+{
+    return named(new QLabel(text, parent), name, tooltip);
+}
+
 QString cornerTip(const char *corner)
 {
     return QStringLiteral(" Watermark will be set at ") + QLatin1String(corner) + QStringLiteral(" of video window ");
@@ -59,74 +64,93 @@ QHash<QString, bool> &registeredFonts()
 
 } // namespace
 
-frmWatermarkOptions::frmWatermarkOptions(IPrompts &prompts, const QString &appFolder, QWidget *owner)
-    : m_prompts(prompts), m_appFolder(appFolder), m_owner(owner)
+frmWatermarkOptions::frmWatermarkOptions(IPrompts &prompts, settings::Model &model, const QString &appFolder,
+                                         QWidget *owner)
+    : m_prompts(prompts), m_settings(model), m_appFolder(appFolder), m_owner(owner)
 {
     setObjectName(QStringLiteral("frmWatermarkOptions"));
     setWindowTitle(QStringLiteral("Watermark Options"));
     setFont(ui::standardFont());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     buildControls();
+    bindSettings();
     connectReactions();
     Form_Load();
 }
 
 void frmWatermarkOptions::buildControls()
 {
+    QHBoxLayout *kinds = buildKind();
+    buildCorners();
+    buildTextOptions();
+    buildImageOptions();
+    QHBoxLayout *buttons = buildButtons();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(kinds);
+    layout->addWidget(Frame1);
+    layout->addWidget(Frame2);
+    layout->addWidget(Frame3);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    orderTabs();
+}
+
+QHBoxLayout *frmWatermarkOptions::buildKind()
+{
     // Kind: the two options are the dialog's own group.
     optTextWM = named(new QRadioButton(QStringLiteral("Use Text Watermark"), this), "optTextWM",
                       QStringLiteral(" Use a text as your watermark on the encoded video "));
     optImageWM = named(new QRadioButton(QStringLiteral("Use Image Watermark"), this), "optImageWM",
                        QStringLiteral(" Use a PNG or JPG image as your watermark on the encoded video "));
+    auto *kinds = new QHBoxLayout;
+    kinds->addWidget(optTextWM);
+    kinds->addSpacing(24);
+    kinds->addWidget(optImageWM);
+    kinds->addStretch();
+    return kinds;
+}
 
-    // Position.
+void frmWatermarkOptions::buildCorners()
+{
     Frame1 = named(new QGroupBox(this), "Frame1");
-    lblSetWMat = named(new QLabel(QStringLiteral("Set Watermark at:"), Frame1), "lblSetWMat",
-                       QStringLiteral(" Position of the watermark relative to the output video window "));
+    lblSetWMat = caption(Frame1, "lblSetWMat", QStringLiteral("Set Watermark at:"),
+                         QStringLiteral(" Position of the watermark relative to the output video window "));
     optTopLeft = named(new QRadioButton(QStringLiteral("Top Left"), Frame1), "optTopLeft", cornerTip("top left"));
     optTopRight = named(new QRadioButton(QStringLiteral("Top Right"), Frame1), "optTopRight", cornerTip("top right"));
     optBottomLeft = named(new QRadioButton(QStringLiteral("Bottom Left"), Frame1), "optBottomLeft",
                           cornerTip("bottom left"));
     optBottomRight = named(new QRadioButton(QStringLiteral("Bottom Right"), Frame1), "optBottomRight",
                            cornerTip("bottom right"));
-    optTopLeft->setChecked(true);
     auto *corners = new QHBoxLayout(Frame1);
     corners->addWidget(lblSetWMat);
     corners->addSpacing(6);
-    corners->addWidget(optTopLeft);
-    corners->addWidget(optTopRight);
-    corners->addWidget(optBottomLeft);
-    corners->addWidget(optBottomRight);
+    for (QRadioButton *corner : {optTopLeft, optTopRight, optBottomLeft, optBottomRight})
+        corners->addWidget(corner);
     corners->addStretch();
+}
 
-    // Text settings.
+void frmWatermarkOptions::buildTextOptions()
+{
     Frame2 = named(new QGroupBox(QStringLiteral("Text Options"), this), "Frame2");
-    lblWMText = named(new QLabel(QStringLiteral("Text:"), Frame2), "lblWMText", QStringLiteral(" Watermark text "));
-    txtWatermark = named(new QLineEdit(QStringLiteral("Your Watermark Text"), Frame2), "txtWatermark");
-    lblWMFont = named(new QLabel(QStringLiteral("Font:"), Frame2), "lblWMFont", QStringLiteral(" Font for the watermark "));
+    lblWMText = caption(Frame2, "lblWMText", QStringLiteral("Text:"), QStringLiteral(" Watermark text "));
+    txtWatermark = named(new QLineEdit(Frame2), "txtWatermark");
+    lblWMFont = caption(Frame2, "lblWMFont", QStringLiteral("Font:"), QStringLiteral(" Font for the watermark "));
     cmbWMFontName = dropDown(Frame2, "cmbWMFontName", QStringLiteral(" Select a font "));
     cmbWMFontName->setMinimumWidth(160);
-    cmbWMFontFileName = dropDown(Frame2, "cmbWMFontFileName");
-    cmbWMFontFileName->hide();
-    lblWMSize = named(new QLabel(QStringLiteral("Size:"), Frame2), "lblWMSize",
-                      QStringLiteral(" Size of the watermark font "));
+    lblWMSize = caption(Frame2, "lblWMSize", QStringLiteral("Size:"), QStringLiteral(" Size of the watermark font "));
     cmbWMFontSize = dropDown(Frame2, "cmbWMFontSize", QStringLiteral(" Select a font size "));
     cmbWMFontSize->setMinimumWidth(70);
     cmdWMFontColor = button(Frame2, "cmdWMFontColor", QStringLiteral("Select &Font Color"),
                             QStringLiteral(" Color of the watermark font "));
-    txtWMFontColor = named(new ColorTextBox(Frame2), "txtWMFontColor");
-    txtWMFontColor->setText(QStringLiteral("0x008000"));
-    txtWMFontColor->setForeColor(0x008000);
-    txtWMFontColor->hide();
-    lblWMTransparency = named(new QLabel(QStringLiteral("Transparency:"), Frame2), "lblWMTransparency",
-                              QStringLiteral(" Transparency of the watermark text. 0 to 99.  "));
-    txtWMAlpha = named(new QLineEdit(QStringLiteral("60"), Frame2), "txtWMAlpha");
-    txtWMAlpha->setMaxLength(2);
+    lblWMTransparency = caption(Frame2, "lblWMTransparency", QStringLiteral("Transparency:"),
+                                QStringLiteral(" Transparency of the watermark text. 0 to 99.  "));
+    txtWMAlpha = named(new QLineEdit(Frame2), "txtWMAlpha");
     txtWMAlpha->setFixedWidth(36);
-    lblWMAlphaPercentage = named(new QLabel(QStringLiteral("%"), Frame2), "lblWMAlphaPercentage");
-    lblWMPreview = named(new QLabel(QStringLiteral("Sample"), Frame2), "lblWMPreview",
-                         QStringLiteral(" Quick preview of the watermark. Transparency will not be reflected in "
-                                        "preview mode. "));
+    lblWMAlphaPercentage = caption(Frame2, "lblWMAlphaPercentage", QStringLiteral("%"));
+    lblWMPreview = caption(Frame2, "lblWMPreview", QStringLiteral("Sample"),
+                           QStringLiteral(" Quick preview of the watermark. Transparency will not be reflected in "
+                                          "preview mode. "));
     // The watermark text is shown as typed, never read as markup.
     lblWMPreview->setTextFormat(Qt::PlainText);
     lblWMPreview->setAlignment(Qt::AlignCenter);
@@ -145,11 +169,9 @@ void frmWatermarkOptions::buildControls()
     g2->addWidget(txtWatermark, 0, 1, 1, 3);
     g2->addWidget(lblWMFont, 1, 0);
     g2->addWidget(cmbWMFontName, 1, 1, 1, 2, Qt::AlignLeft);
-    g2->addWidget(cmbWMFontFileName, 1, 3);
     g2->addWidget(lblWMSize, 2, 0);
     g2->addWidget(cmbWMFontSize, 2, 1, Qt::AlignLeft);
     g2->addWidget(cmdWMFontColor, 3, 1, 1, 2, Qt::AlignLeft);
-    g2->addWidget(txtWMFontColor, 3, 3);
     auto *alpha = new QHBoxLayout;
     alpha->addWidget(txtWMAlpha);
     alpha->addWidget(lblWMAlphaPercentage);
@@ -158,77 +180,89 @@ void frmWatermarkOptions::buildControls()
     g2->addLayout(alpha, 4, 1, 1, 3);
     g2->addWidget(lblWMPreview, 5, 0, 1, 4);
     g2->setColumnStretch(3, 1);
+}
 
-    // Image settings.
+void frmWatermarkOptions::buildImageOptions()
+{
     Frame3 = named(new QGroupBox(QStringLiteral("Image Options"), this), "Frame3");
     cmdWMImage = button(Frame3, "cmdWMImage", QStringLiteral("&Select Image..."),
                         QStringLiteral(" For best results use a PNG image with alpha chanel "));
     lblWMImagePath = named(new CaptionLabel(Frame3, true), "lblWMImagePath");
     lblWMImagePath->showAsPath(QStringLiteral("Watermark image"), 300);
-    lblWMImageName = named(new CaptionLabel(Frame3), "lblWMImageName");
-    lblWMImageName->hide();
     auto *g3 = new QHBoxLayout(Frame3);
     g3->addWidget(cmdWMImage);
     g3->addWidget(lblWMImagePath, 1);
-    g3->addWidget(lblWMImageName);
+}
 
-    // Buttons and the filter text.
+QHBoxLayout *frmWatermarkOptions::buildButtons()
+{
     cmdExit = button(this, "cmdExit", QStringLiteral("E&xit"), QStringLiteral(" Close this window "));
     cmdSave = button(this, "cmdSave", QStringLiteral("&Save Options and E&xit"),
                      QStringLiteral(" Save watermark options "));
-    txtWMString = named(new QLineEdit(this), "txtWMString");
-    txtWMString->hide();
-
-    auto *kinds = new QHBoxLayout;
-    kinds->addWidget(optTextWM);
-    kinds->addSpacing(24);
-    kinds->addWidget(optImageWM);
-    kinds->addStretch();
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdExit);
     buttons->addWidget(cmdSave);
-    buttons->addWidget(txtWMString);
+    return buttons;
+}
 
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(kinds);
-    layout->addWidget(Frame1);
-    layout->addWidget(Frame2);
-    layout->addWidget(Frame3);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+void frmWatermarkOptions::orderTabs()
+{
+    // The corners keep the order they were made in.
+    const std::initializer_list<QWidget *> chains[] = {
+        {optTextWM, optImageWM, optTopLeft},
+        {optBottomRight, txtWatermark, cmbWMFontName, cmbWMFontSize, cmdWMFontColor, txtWMAlpha, cmdWMImage, cmdExit,
+         cmdSave}};
+    for (const auto &chain : chains)
+        for (auto it = chain.begin(); it + 1 != chain.end(); ++it)
+            QWidget::setTabOrder(*it, *(it + 1));
+}
 
-    setTabOrder(optTextWM, optImageWM);
-    setTabOrder(optImageWM, optTopLeft);
-    setTabOrder(optBottomRight, txtWatermark);
-    setTabOrder(txtWatermark, cmbWMFontName);
-    setTabOrder(cmbWMFontName, cmbWMFontSize);
-    setTabOrder(cmbWMFontSize, cmdWMFontColor);
-    setTabOrder(cmdWMFontColor, txtWMAlpha);
-    setTabOrder(txtWMAlpha, cmdWMImage);
-    setTabOrder(cmdWMImage, cmdExit);
-    setTabOrder(cmdExit, cmdSave);
+void frmWatermarkOptions::bindSettings()
+{
+    m_binding = new ui::SettingsBinding(m_settings, this);
+    m_binding->bindOption(optTextWM, TextWatermark);
+    m_binding->bindOption(optImageWM, ImageWatermark);
+    m_binding->bindOption(optTopLeft, TopLeft);
+    m_binding->bindOption(optTopRight, TopRight);
+    m_binding->bindOption(optBottomLeft, BottomLeft);
+    m_binding->bindOption(optBottomRight, BottomRight);
+    m_binding->bind(txtWatermark, WatermarkText);
+    m_binding->bind(cmbWMFontName, FontName);
+    m_binding->bind(cmbWMFontSize, FontSize);
+    m_binding->bind(txtWMAlpha, Transparency);
+    m_binding->bind(lblWMImagePath, ImagePath);
 }
 
 void frmWatermarkOptions::connectReactions()
 {
-    // Values set from code (profiles) run the same reactions as the user's.
-    connect(optTextWM, &QRadioButton::toggled, this, &frmWatermarkOptions::optTextWM_Click);
-    connect(optImageWM, &QRadioButton::toggled, this, &frmWatermarkOptions::optImageWM_Click);
-    connect(txtWatermark, &QLineEdit::textChanged, this, &frmWatermarkOptions::txtWatermark_Change);
-    connect(cmbWMFontSize, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            cmbWMFontSize_Click();
-    });
-    connect(cmbWMFontName, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            cmbWMFontName_Click();
-    });
+    // The settings change for the user and for a profile alike.
+    connect(&m_settings, &settings::Model::changed, this, &frmWatermarkOptions::settingChanged);
     connect(cmdWMFontColor, &QPushButton::clicked, this, &frmWatermarkOptions::cmdWMFontColor_Click);
     connect(cmdWMImage, &QPushButton::clicked, this, &frmWatermarkOptions::cmdWMImage_Click);
-    connect(lblWMImagePath, &CaptionLabel::captionChanged, this, &frmWatermarkOptions::lblWMImagePath_Change);
     connect(cmdSave, &QPushButton::clicked, this, &frmWatermarkOptions::cmdSave_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmWatermarkOptions::cmdExit_Click);
+}
+
+void frmWatermarkOptions::settingChanged(int setting)
+{
+    switch (setting) {
+    case TextWatermark: optTextWM_Click(); break;
+    case ImageWatermark: optImageWM_Click(); break;
+    case WatermarkText: txtWatermark_Change(); break;
+    // A list without a choice changes nothing to react to.
+    case FontSize:
+        if (m_settings.value(FontSize) >= 0)
+            cmbWMFontSize_Click();
+        break;
+    case FontName:
+        if (m_settings.value(FontName) >= 0)
+            cmbWMFontName_Click();
+        break;
+    case FontColor: ui::setForeColor(lblWMPreview, quint32(m_settings.value(FontColor))); break;
+    case ImagePath: lblWMImagePath_Change(); break;
+    default: break;
+    }
 }
 
 template <typename F> void frmWatermarkOptions::react(F &&reaction)
@@ -262,26 +296,23 @@ void frmWatermarkOptions::Form_Load()
     m_loading = true;
     m_hasPendingError = false;
     try {
-        // 1-2: the text kind, with the image settings unusable.
-        optTextWM->setChecked(true);
+        // 1-2: the kind chosen, the settings of the other kind unusable.
+        m_settings.isSelected(ImageWatermark) ? optImageWM_Click() : optTextWM_Click();
+        // 3-7: the first dialog reads the lists and chooses the third size
+        // (the preview follows) and the first font (its file follows); a
+        // later one shows the fonts chosen.
+        if (m_settings.entries(FontName).isEmpty()) {
+            LoadFontList();
+            LoadFontSizes();
+            m_settings.chooseStartEntry(FontSize);
+            throwPendingError();
+            m_settings.chooseStartEntry(FontName);
+        } else {
+            react([this] { UpdatePreview(); });
+        }
         throwPendingError();
-        Frame3->setEnabled(false);
-        // 3-4: the lists.
-        LoadFontList();
-        LoadFontSizes();
-        // 5: the third size (the preview follows).
-        if (cmbWMFontSize->count() <= watermark::startFontSize)
-            throw RuntimeError(rt::InvalidPropertyValue);
-        cmbWMFontSize->setCurrentIndex(watermark::startFontSize);
-        throwPendingError();
-        // 6-7: the first font, name and file.
-        if (cmbWMFontName->count() < 1 || cmbWMFontFileName->count() < 1)
-            throw RuntimeError(rt::InvalidPropertyValue);
-        cmbWMFontName->setCurrentIndex(0);
-        throwPendingError();
-        cmbWMFontFileName->setCurrentIndex(0);
         // 8: the preview in the font colour.
-        ui::setForeColor(lblWMPreview, txtWMFontColor->foreColor());
+        ui::setForeColor(lblWMPreview, quint32(m_settings.value(FontColor)));
     } catch (const RuntimeError &e) {
         m_loading = false;
         showGeneralError(m_prompts, e);
@@ -293,13 +324,8 @@ void frmWatermarkOptions::Form_Load()
 void frmWatermarkOptions::LoadFontList()
 {
     const watermark::FontList fonts = watermark::readFontList(m_appFolder);
-    // Filling is not choosing: the lists react only to the choices below.
-    const QSignalBlocker blockNames(cmbWMFontName);
-    const QSignalBlocker blockFiles(cmbWMFontFileName);
-    cmbWMFontName->addItems(fonts.names);
-    cmbWMFontFileName->addItems(fonts.files);
-    cmbWMFontName->setCurrentIndex(-1);
-    cmbWMFontFileName->setCurrentIndex(-1);
+    m_settings.setEntries(FontName, fonts.names);
+    m_settings.setEntries(FontFile, fonts.files);
     // The fonts before a line without "#" stay in the lists.
     if (!fonts.complete)
         throw RuntimeError(rt::SubscriptOutOfRange);
@@ -307,21 +333,19 @@ void frmWatermarkOptions::LoadFontList()
 
 void frmWatermarkOptions::LoadFontSizes()
 {
-    const QSignalBlocker block(cmbWMFontSize);
-    cmbWMFontSize->addItems(watermark::readFontSizes(m_appFolder));
-    cmbWMFontSize->setCurrentIndex(-1);
+    m_settings.setEntries(FontSize, watermark::readFontSizes(m_appFolder));
 }
 
 void frmWatermarkOptions::optTextWM_Click()
 {
-    const bool text = optTextWM->isChecked();
+    const bool text = m_settings.isSelected(TextWatermark);
     Frame2->setEnabled(text);
     Frame3->setEnabled(!text);
 }
 
 void frmWatermarkOptions::optImageWM_Click()
 {
-    const bool image = optImageWM->isChecked();
+    const bool image = m_settings.isSelected(ImageWatermark);
     Frame3->setEnabled(image);
     Frame2->setEnabled(!image);
 }
@@ -338,12 +362,7 @@ void frmWatermarkOptions::cmbWMFontSize_Click()
 
 void frmWatermarkOptions::cmbWMFontName_Click()
 {
-    react([this] {
-        const int index = cmbWMFontName->currentIndex();
-        if (index >= 0 && index < cmbWMFontFileName->count())
-            cmbWMFontFileName->setCurrentIndex(index);
-        UpdatePreview();
-    });
+    react([this] { UpdatePreview(); });
 }
 
 void frmWatermarkOptions::registerFont(const QString &path)
@@ -359,21 +378,21 @@ void frmWatermarkOptions::registerFont(const QString &path)
 
 void frmWatermarkOptions::UpdatePreview()
 {
-    const QString fontFile = cmbWMFontFileName->currentText();
+    const QString fontFile = m_settings.entry(FontFile);
     if (!fontFile.isEmpty())
         registerFont(appfolder::joinPath(m_appFolder, QStringLiteral("wmfonts/") + fontFile));
 
-    const QString text = txtWatermark->text();
+    const QString text = m_settings.text(WatermarkText);
     if (!text.isEmpty())
         lblWMPreview->setText(text);
 
     QFont font = lblWMPreview->font();
-    const QString family = cmbWMFontName->currentText();
+    const QString family = m_settings.entry(FontName);
     // A font that is nowhere to be found leaves the preview in its previous
     // font rather than in a substitute.
     if (!family.isEmpty() && QFontDatabase::hasFamily(family))
         font.setFamily(family);
-    const QString size = cmbWMFontSize->currentText();
+    const QString size = m_settings.entry(FontSize);
     if (!size.isEmpty()) {
         const float points = float(conv::CDbl(size));
         if (points > 0)
@@ -384,18 +403,17 @@ void frmWatermarkOptions::UpdatePreview()
 
 void frmWatermarkOptions::SetFontColorCode(quint32 color)
 {
-    txtWMFontColor->setText(watermark::colorCode(color));
+    m_settings.setText(FontColorText, watermark::colorCode(color));
 }
 
 void frmWatermarkOptions::cmdWMFontColor_Click()
 {
     react([this] {
-        const quint32 start = txtWMFontColor->foreColor();
+        const quint32 start = quint32(m_settings.value(FontColor));
         const quint32 chosen = m_prompts.chooseColor(start);
         if (chosen == start)
             return; // cancelled, or the same colour: nothing changes
-        txtWMFontColor->setForeColor(chosen);
-        ui::setForeColor(lblWMPreview, chosen);
+        m_settings.setValue(FontColor, int(chosen));
         SetFontColorCode(chosen);
     });
 }
@@ -406,14 +424,14 @@ void frmWatermarkOptions::cmdWMImage_Click()
         const auto path = m_prompts.openFile(pictureDialogTitle, pictureDialogFilter, true);
         if (!path || path->isEmpty())
             return; // cancelled: quietly
-        lblWMImagePath->setCaption(*path);
-        lblWMImageName->setCaption(QFileInfo(*path).fileName());
+        m_settings.setText(ImagePath, *path);
+        m_settings.setText(PictureName, QFileInfo(*path).fileName());
     });
 }
 
 void frmWatermarkOptions::lblWMImagePath_Change()
 {
-    ui::describe(lblWMImagePath, ui::tipFor(lblWMImagePath->caption()));
+    ui::describe(lblWMImagePath, ui::tipFor(m_settings.text(ImagePath)));
 }
 
 void frmWatermarkOptions::cmdSave_Click()
@@ -427,32 +445,19 @@ void frmWatermarkOptions::cmdSave_Click()
 bool frmWatermarkOptions::BuildWatermarkFilter(bool takeUserThere)
 {
     using namespace watermark;
-    Settings settings;
-    settings.kind = optTextWM->isChecked() ? Kind::Text : optImageWM->isChecked() ? Kind::Image : Kind::None;
-    settings.corner = optTopLeft->isChecked()      ? Corner::TopLeft
-                      : optTopRight->isChecked()   ? Corner::TopRight
-                      : optBottomLeft->isChecked() ? Corner::BottomLeft
-                      : optBottomRight->isChecked() ? Corner::BottomRight
-                                                    : Corner::None;
-    settings.text = txtWatermark->text();
-    settings.fontSize = cmbWMFontSize->currentText();
-    settings.fontFolder = fontFolder(m_appFolder);
-    settings.fontFile = cmbWMFontFileName->currentText();
-    settings.colorCode = txtWMFontColor->text();
-    settings.transparency = txtWMAlpha->text();
-    settings.imagePath = lblWMImagePath->caption();
     try {
         const std::optional<Filter> filter =
-            buildFilter(settings, State{strWMPosX, strWMPosY, strWMFontFolder}, m_appFolder, programName());
+            buildFilter(settingsOf(m_settings, m_appFolder), State{strWMPosX, strWMPosY, strWMFontFolder},
+                        m_appFolder, programName());
         if (!filter)
             return true;
         // A path restored from a profile without its name gets it here.
         if (!filter->imageName.isEmpty())
-            lblWMImageName->setCaption(filter->imageName);
+            m_settings.setText(PictureName, filter->imageName);
         strWMPosX = filter->state.posX;
         strWMPosY = filter->state.posY;
         strWMFontFolder = filter->state.fontFolder;
-        txtWMString->setText(filter->text);
+        m_settings.setText(WatermarkFilter, filter->text);
         return true;
     } catch (const Refusal &refusal) {
         m_prompts.error(refusal.message());
@@ -470,7 +475,7 @@ bool frmWatermarkOptions::BuildWatermarkFilter(bool takeUserThere)
 
 bool frmWatermarkOptions::rebuildAfterProfile(bool watermarkOn)
 {
-    txtWMString->clear();
+    m_settings.setText(WatermarkFilter, QString());
     return !watermarkOn || BuildWatermarkFilter(false);
 }
 
@@ -487,12 +492,15 @@ void frmWatermarkOptions::reject()
 
 void frmWatermarkOptions::closeEvent(QCloseEvent *event)
 {
-    // The close box drops the dialog with its settings and filter text; the
+    // The close box drops the dialog with its settings and watermark; the
     // next access creates a fresh one.
     event->accept();
+    disconnect(&m_settings, nullptr, this, nullptr);
+    disconnect(&m_settings, nullptr, m_binding, nullptr);
     emit dropped();
     hide();
     deleteLater();
+    m_settings.resetWatermark();
 }
 
 void frmWatermarkOptions::showModal()

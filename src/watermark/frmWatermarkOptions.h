@@ -1,31 +1,41 @@
 #pragma once
 // The watermark dialog: text or picture, corner, font, size, colour and
-// transparency, with a live preview. It is the home of the watermark
-// settings for the whole run: Save and Exit only hide it; its close box
-// drops it, and the next access creates a fresh one.
+// transparency, with a live preview. It edits the watermark settings of the
+// settings model, and Save builds the watermark into it. Save and Exit only
+// hide the dialog; its close box drops it and puts the watermark settings
+// back to their start-up values, and the next access creates a fresh one.
+#include "common/settingsmodel.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QString>
 
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class CaptionLabel;
-class ColorTextBox;
 class IPrompts;
 class RuntimeError;
+
+namespace ui {
+class SettingsBinding;
+}
 
 class frmWatermarkOptions : public QDialog
 {
     Q_OBJECT
 public:
-    // Creates the dialog loaded, not shown: the start-up steps run here. The
-    // fonts are in appFolder/wmfonts; the picture copy goes into appFolder,
-    // where the encoder runs. The dialog shows itself centred on the owner.
-    frmWatermarkOptions(IPrompts &prompts, const QString &appFolder, QWidget *owner = nullptr);
+    // Creates the dialog loaded, not shown: the start-up steps run here. It
+    // edits the watermark settings of `model`; the first dialog reads the
+    // font lists into it. The fonts are in appFolder/wmfonts; the picture
+    // copy goes into appFolder, where the encoder runs. The dialog shows
+    // itself centred on the owner.
+    frmWatermarkOptions(IPrompts &prompts, settings::Model &model, const QString &appFolder,
+                        QWidget *owner = nullptr);
 
     // Shows the dialog modally; returns once Save, Exit or the close box has
     // ended the display.
@@ -47,11 +57,9 @@ public:
     QLineEdit *txtWatermark = nullptr;
     QLabel *lblWMFont = nullptr;
     QComboBox *cmbWMFontName = nullptr;
-    QComboBox *cmbWMFontFileName = nullptr; // hidden, same position as the name
     QLabel *lblWMSize = nullptr;
     QComboBox *cmbWMFontSize = nullptr;
     QPushButton *cmdWMFontColor = nullptr;
-    ColorTextBox *txtWMFontColor = nullptr; // hidden: code as text, colour as text colour
     QLabel *lblWMTransparency = nullptr;
     QLineEdit *txtWMAlpha = nullptr;
     QLabel *lblWMAlphaPercentage = nullptr;
@@ -60,18 +68,17 @@ public:
     QGroupBox *Frame3 = nullptr;
     QPushButton *cmdWMImage = nullptr;
     CaptionLabel *lblWMImagePath = nullptr;
-    CaptionLabel *lblWMImageName = nullptr; // hidden
 
     QPushButton *cmdSave = nullptr;
     QPushButton *cmdExit = nullptr;
-    QLineEdit *txtWMString = nullptr; // hidden: the finished filter option text
 
     // Kept between saves: the last position expressions and font folder.
     QString strWMPosX;
     QString strWMPosY;
     QString strWMFontFolder;
 
-    // --- Reactions ---
+    // --- Reactions: each runs when its setting has changed, whoever
+    // changed it (the user, a profile), or when its button is pressed ---
     void Form_Load();
     void optTextWM_Click();
     void optImageWM_Click();
@@ -88,21 +95,21 @@ public:
     void UpdatePreview();
     void LoadFontList();
     void LoadFontSizes();
-    // Writes the colour code of a 0x00BBGGRR colour into txtWMFontColor.
+    // Sets the colour code of a 0x00BBGGRR colour.
     void SetFontColorCode(quint32 color);
-    // Builds the filter text into txtWMString (and copies the picture for
+    // Builds the watermark into the settings (and copies the picture for
     // the image kind). On a refusal it says why, with takeUserThere moves
-    // to the setting to mend, and returns false; the previous filter text
+    // to the setting to mend, and returns false; the previous watermark
     // then stays.
     bool BuildWatermarkFilter(bool takeUserThere);
-    // After a profile has been applied, the filter text follows the loaded
+    // After a profile has been applied, the watermark follows the loaded
     // settings: with the watermark on it is built as Save builds it (false,
     // after Save's message, when that is refused); with it off it is
     // dropped, so that ticking the box asks for the options again.
     bool rebuildAfterProfile(bool watermarkOn);
 
 signals:
-    // Save built the filter text.
+    // Save built the watermark.
     void saved();
     // The close box dropped the dialog; the next access creates a fresh one.
     void dropped();
@@ -115,7 +122,15 @@ protected:
 
 private:
     void buildControls();
+    QHBoxLayout *buildKind();
+    void buildCorners();
+    void buildTextOptions();
+    void buildImageOptions();
+    QHBoxLayout *buildButtons();
+    void orderTabs();
+    void bindSettings();
     void connectReactions();
+    void settingChanged(int setting);
     // Runs a reaction; a run-time failure is shown as the general error
     // report, or kept for the start-up steps while they run.
     template <typename F> void react(F &&reaction);
@@ -123,8 +138,10 @@ private:
     void registerFont(const QString &path);
 
     IPrompts &m_prompts;
+    settings::Model &m_settings;
     QString m_appFolder;
     QPointer<QWidget> m_owner;
+    ui::SettingsBinding *m_binding = nullptr;
     bool m_loading = false;
     bool m_modal = false;
     bool m_hasPendingError = false;

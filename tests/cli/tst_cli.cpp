@@ -415,7 +415,8 @@ private slots:
         const Run run(p);
         QCOMPARE(run.status, 1);
         QCOMPARE(run.results.join(' '), QString("webm:failed still:failed"));
-        const QRegularExpression why(mounted ? "INCOMPLETE|NO SPACE LEFT ON DEVICE" : "INCOMPLETE|SIGXFSZ|FILE TOO LARGE");
+        const QRegularExpression why(mounted ? "INCOMPLETE|NO SPACE LEFT ON DEVICE"
+                                             : "INCOMPLETE|SIGXFSZ|FILE TOO LARGE");
         for (const QJsonObject &e : run.events)
             if (e["event"] == "result")
                 QVERIFY2(why.match(e["reason"].toString()).hasMatch(), qPrintable(e["reason"].toString()));

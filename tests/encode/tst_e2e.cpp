@@ -132,7 +132,8 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<bool>("cut");
         QTest::addColumn<QString>("notice"); // a pattern
-        const QString early = "^ENCODING FAILED! BAD SOURCE FILE. THE SOURCE ENDS AT 0:0[0-3]\\.\\d OF ITS 0:04\\.0\\.$";
+        const QString early = "^ENCODING FAILED! BAD SOURCE FILE. THE SOURCE ENDS AT 0:0[0-3]\\.\\d OF ITS "
+                              "0:04\\.0\\.$";
         QTest::newRow("source cut off, flv") << "flv" << true << early;
         QTest::newRow("source cut off, mp4") << "mp4" << true << early;
         QTest::newRow("faststart leaves the index last") << "mp4" << false << "^MP4 NOT MADE STREAMABLE! ";

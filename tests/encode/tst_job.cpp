@@ -1,70 +1,84 @@
 // The encode job without a window: the checks, the sequence, the verdict of
 // each run, the faststart step, the picture copy and the final question, with
-// a runner that plays each tool's part in-process.
-#include "common/errors.h"
+// a runner that plays each tool in-process.
 #include "encode/encodejob.h"
 #include "support/fixture.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 using namespace encode;
 
 namespace {
 
-// What one tool does when it runs.
+// What one tool does when it runs. By default an encoder writes 600,000 bytes and reports frames, the faststart
+// tool copies its input, the still image writes a picture. `code` is the exit status, or the signal that ended it
+// with `signal`; `lost`: the runner could not wait for it; `bytes` written to its output (-1: none); `say` its
+// console output.
 struct Step {
-    int status = 0;       // exit code, or the signal with `signal`
-    bool signal = false;
-    bool unknown = false; // the runner could not wait for it
-    bool started = true;
-    bool cancel = false;  // the user cancelled it
-    qint64 write = -1;    // bytes written to its output (-1: none; the faststart tool copies by default)
-    QByteArray say;       // its console output
+    int code = 0;
+    bool signal = false, lost = false, started = true, cancel = false;
+    qint64 bytes = -1;
+    QByteArray say{};
 };
-using Steps = QMap<QString, Step>; // by run label
+// By run label.
+using Steps = QMap<QString, Step>;
 
 const QByteArray frames = "frame=   75 fps=25 q=0.0 size=600kB\r";
 
-class ScriptedRunner : public IToolRunner
-{
-public:
+// Keeps each run's label, with "?" when its kind, source or output is not the label's and "+" when the picture
+// copy was there.
+struct ScriptedRunner : IToolRunner {
     Steps steps;
     QStringList labels;
-    QStringList picturesSeen; // the picture copy, as each run found it
+    QString source, picture;
 
     mdlDOSPipe::RunResult run(const ToolRun &r) override
     {
-        labels << r.label;
-        picturesSeen << (QFileInfo::exists(pictureCopy) ? QStringLiteral("copy") : QStringLiteral("none"));
-        const bool encoder = r.kind != ToolRun::Tool;
-        if (r.label == QLatin1String("still") && QFileInfo::exists(r.output)) // never replaces a picture
-            steps.insert(r.label, Step{1, false, false, true, false, -1, "Not overwriting - exiting\n"});
-        Step s = steps.value(r.label, Step{0, false, false, true, false, encoder ? 600000 : -1,
-                                           encoder ? frames : QByteArray()});
-        if (r.label == QLatin1String("faststart") && s.write < 0 && !steps.contains(r.label))
-            QFile::copy(r.output + QStringLiteral(".temp"), r.output);
-        else if (r.label == QLatin1String("still") && !steps.contains(r.label))
-            writeFileBytes(r.output, "jpeg");
-        else if (s.write >= 0)
-            writeFileBytes(r.output, QByteArray(s.write, 'x'));
+        const qint16 kind = QStringList{"flv", "mp4", "webm"}.indexOf(r.label) + 1;
+        const QString name = r.label == "faststart" ? "mp4" : r.label == "still" ? "jpg" : r.label;
+        const bool as = r.kind == kind && r.source == source && r.output.endsWith("/clip." + name);
+        labels << r.label + (as ? "" : "?") + (QFileInfo::exists(picture) ? "+" : "");
+        const Step s = steps.value(r.label, kind ? Step{.bytes = 600000, .say = frames} : Step{});
+        if (!steps.contains(r.label) && !kind)
+            r.label == "still" ? writeFileBytes(r.output, "jpeg") : QFile::copy(r.output + ".temp", r.output);
+        else if (s.bytes >= 0)
+            writeFileBytes(r.output, QByteArray(s.bytes, 'x'));
         mdlDOSPipe::RunResult result;
-        result.started = s.started;
-        result.cancelled = s.cancel;
+        result.started = s.started, result.cancelled = s.cancel;
         result.report.feed(s.say);
-        result.report.finish();
-        if (s.started && !s.unknown)
-            (s.signal ? result.signal : result.exitCode) = s.status;
+        if (s.started && !s.lost)
+            (s.signal ? result.signal : result.exitCode) = s.code;
         return result;
     }
-    QString pictureCopy;
 };
 
-QString question(const QString &out)
-{
-    return QStringLiteral("FILE(S) ENCODED - ") + out + QStringLiteral("\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?");
-}
+// An FLV and MP4 request of clip.avi; the runs write no media, so nothing is read back.
+struct Setup {
+    TestAppDir app;
+    QTemporaryDir work;
+    ScriptedPrompts prompts;
+    ScriptedRunner runner;
+    QString out = work.filePath("out") + "/";
+    Request r = sampleRequest(app.path(), work.filePath("src/clip.avi"), out);
+    Setup()
+    {
+        QDir().mkpath(out);
+        QFile::remove(app.file("engine/ffprobe"));
+        writeFileBytes(r.source, "source");
+        runner.source = r.source;
+    }
+    JobResult run(const Reporter &reported = {}) { return runEncodeJob(r, prompts, runner, reported); }
+    // "name=size" for each file of the output folder, hidden ones included, in name order.
+    QString files() const
+    {
+        QStringList names;
+        for (const QFileInfo &f : QDir(out).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name))
+            names << f.fileName() + "=" + QString::number(f.size());
+        return names.join(' ');
+    }
+    void formats(const QString &f) { r.flv = f.contains("flv"), r.mp4 = f.contains("mp4"), r.webm = f.contains("webm"), r.stillImage = f.contains("still"); }
+    void expectQuestion(int answer) { prompts.expectMessage("FILE(S) ENCODED - " + out + "\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?", answer); }
+};
 
 } // namespace
 
@@ -74,378 +88,164 @@ Q_DECLARE_METATYPE(Step)
 class TestJob : public QObject
 {
     Q_OBJECT
-
-    struct Setup {
-        TestAppDir app;
-        QTemporaryDir work;
-        ScriptedPrompts prompts;
-        ScriptedRunner runner;
-        QString out;
-        Request r;
-        Setup() : out(work.filePath("out") + "/")
-        {
-            QDir().mkpath(out);
-            QFile::remove(app.file("engine/ffprobe")); // the runs write no media
-            writeFileBytes(work.filePath("src/clip.avi"), QByteArray(1000, 's'));
-            r = sampleRequest(app.path(), work.filePath("src/clip.avi"), out);
-        }
-        JobResult run() { return runEncodeJob(r, prompts, runner); }
-        // "name=size" for each file of the output folder, in name order.
-        QStringList files() const
-        {
-            QStringList out;
-            for (const QFileInfo &f : QDir(this->out).entryInfoList(QDir::Files, QDir::Name))
-                out << f.fileName() + "=" + QString::number(f.size());
-            return out;
-        }
-    };
-
 private slots:
-    // Each run is judged by what the encoder did: its exit status, its report
-    // of frames and its last error line; the size of its file only when the
-    // status is unknown.
+    // Each run is judged by what the encoder did: its exit status, its report of frames and its last error line; the
+    // size of its file only when the status is unknown. An MP4 is judged after its faststart step: it comes back as
+    // encoded unless the tool is known to have made it, and one it did not make is not made. Each row: the formats,
+    // what the tools do, the notices, and then the runs, the files left and what the final question shows.
     void verdicts_data()
     {
         QTest::addColumn<QString>("formats");
         QTest::addColumn<Steps>("steps");
         QTest::addColumn<QStringList>("notices");
-        QTest::addColumn<QString>("revealed"); // "" = no final question
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QString>("runs");
-        const auto step = [](std::initializer_list<std::pair<const QString, Step>> steps) { return Steps(steps); };
-        QTest::newRow("made") << "flv,mp4" << Steps() << QStringList() << "clip.mp4"
-                              << QStringList{"clip.flv=600000", "clip.mp4=600000"} << "flv,mp4,faststart";
-        QTest::newRow("status 1 after 700 kB, with the tool's last error line; 300 kB with frames made")
-            << "flv,mp4"
-            << step({{"flv", {1, false, false, true, false, 700000,
-                              "Error closing file x.flv: No space left on device\nConversion failed!\n"}},
-                     {"mp4", {0, false, false, true, false, 300000, frames}}})
-            << QStringList{"ENCODING FAILED! ERROR CLOSING FILE X.FLV: NO SPACE LEFT ON DEVICE."} << "clip.mp4"
-            << QStringList{"clip.mp4=300000"} << "flv,mp4,faststart";
-        QTest::newRow("a failed MP4 is not made streamable")
-            << "flv,mp4" << step({{"mp4", {1, false, false, true, false, 700000, frames}}})
-            << QStringList{"ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1."} << "clip.flv"
-            << QStringList{"clip.flv=600000"} << "flv,mp4";
-        QTest::newRow("ended by a signal") << "flv,mp4" << step({{"flv", {9, true, false, true, false, 700000, frames}}})
-                                           << QStringList{"ENCODING FAILED! THE ENCODER WAS STOPPED BY SIGNAL 9 (SIGKILL)."}
-                                           << "clip.mp4" << QStringList{"clip.mp4=600000"} << "flv,mp4,faststart";
-        const QString bad = "ENCODING FAILED! BAD SOURCE FILE.";
-        QTest::newRow("status 0 without frames: kept, nothing made")
-            << "flv,mp4" << step({{"flv", {0, false, false, true, false, 700000, {}}}, {"mp4", {0, false, false, true, false, 700000, {}}}})
-            << QStringList{bad, bad} << "" << QStringList{"clip.flv=700000", "clip.mp4=700000"} << "flv,mp4,faststart";
-        QTest::newRow("every output failed") << "flv,webm"
-                                             << step({{"flv", {1, false, false, true, false, 10, {}}}, {"webm", {2, false, false, true, false, 10, {}}}})
-                                             << QStringList{"ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1.",
-                                                            "ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 2."}
-                                             << "" << QStringList() << "flv,webm";
-        QTest::newRow("status unknown: the size rule")
-            << "flv,mp4" << step({{"flv", {0, false, true, true, false, 524288, {}}}, {"mp4", {0, false, true, true, false, 524289, {}}}})
-            << QStringList{bad} << "clip.mp4" << QStringList{"clip.flv=524288", "clip.mp4=524289"} << "flv,mp4,faststart";
-        QTest::newRow("no output ends the request") << "flv,webm" << step({{"flv", {1, false, false, true, false, -1, {}}}})
-                                                    << QStringList{"UNSUPPORTED FILE!"} << "" << QStringList() << "flv";
-        QTest::newRow("cannot start") << "webm" << step({{"webm", {0, false, false, false, false, -1, {}}}})
-                                      << QStringList{"UNSUPPORTED FILE!"} << "" << QStringList() << "webm";
-        QTest::newRow("cancelled: the partial output goes, nothing later runs")
-            << "flv,webm" << step({{"flv", {9, true, false, true, true, 1000, {}}}}) << QStringList{"ENCODING CANCELLED!"}
-            << "" << QStringList() << "flv";
-        // The faststart tool keeps the MP4 unless it is known to have made
-        // it; one it did not make is not streamable, and not made.
-        const QString ns = "MP4 NOT MADE STREAMABLE! ";
-        const QMap<QString, QString> notStreamable{
-            {"faststart writes nothing", ns + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."},
-            {"faststart fails half-way", ns + "THE FASTSTART TOOL STOPPED WITH STATUS 1."},
-            {"faststart killed", ns + "THE FASTSTART TOOL WAS STOPPED BY SIGNAL 9 (SIGKILL)."},
-            {"faststart not waited for", ns + "THE FASTSTART TOOL COULD NOT BE WAITED FOR."},
-            {"faststart cannot start", ns + "THE FASTSTART TOOL COULD NOT BE STARTED."}};
-        for (const auto &[name, s] : std::initializer_list<std::pair<const char *, Step>>{
-                 {"faststart writes nothing", {0, false, false, true, false, -1, "last atom in file was not a moov atom\n"}},
-                 {"faststart fails half-way", {1, false, false, true, false, 100, {}}},
-                 {"faststart killed", {9, true, false, true, false, 100, {}}},
-                 {"faststart not waited for", {0, false, true, true, false, 100, {}}},
-                 {"faststart cannot start", {0, false, false, false, false, -1, {}}}})
-            QTest::newRow(name) << "mp4" << step({{"faststart", s}}) << QStringList{notStreamable.value(name)} << ""
-                                << QStringList{"clip.mp4=600000"} << "mp4,faststart";
-        QTest::newRow("still image with a WebM") << "webm,still" << Steps() << QStringList() << "clip.webm"
-                                                << QStringList{"clip.jpg=4", "clip.webm=600000"} << "webm,still";
-        QTest::newRow("still image past the end")
-            << "flv,still" << step({{"still", {0, false, false, true, false, -1, "Output file is empty, nothing was encoded\n"}}})
-            << QStringList{"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."} << "clip.flv"
-            << QStringList{"clip.flv=600000"} << "flv,still";
-        QTest::newRow("only the still image made")
-            << "webm,still" << step({{"webm", {0, false, false, true, false, 700000, {}}}})
-            << QStringList{bad} << "clip.jpg" << QStringList{"clip.jpg=4", "clip.webm=700000"} << "webm,still";
-        QTest::newRow("still image refused by the encoder")
-            << "flv,still"
-            << step({{"still", {1, false, false, true, false, -1,
-                                "File 'clip.jpg' already exists. Overwrite? [y/N] Not overwriting - exiting\n"}}})
-            << QStringList{"STILL IMAGE NOT GRABBED! FILE 'CLIP.JPG' ALREADY EXISTS. OVERWRITE? [Y/N] NOT OVERWRITING - "
-                           "EXITING."}
-            << "clip.flv" << QStringList{"clip.flv=600000"} << "flv,still";
+        QTest::addColumn<QString>("outcome");
+        const QString bad = "ENCODING FAILED! BAD SOURCE FILE.", ns = "MP4 NOT MADE STREAMABLE! ", tool = ns + "THE FASTSTART TOOL ";
+        const auto row = [](const char *name, const char *formats, const Steps &steps, const QStringList &notices, const char *outcome) {
+            QTest::newRow(name) << QString(formats) << steps << notices << QString(outcome);
+        };
+        row("made", "flv,mp4", {}, {}, "flv,mp4,faststart | clip.flv=600000 clip.mp4=600000 | clip.mp4");
+        row("status 1: its error line; 300 kB with frames: made", "flv,mp4",
+            {{"flv", {.code = 1, .bytes = 700000, .say = "Error closing file x.flv: No space left on device\nConversion failed!\n"}}, {"mp4", {.bytes = 300000, .say = frames}}},
+            {"ENCODING FAILED! ERROR CLOSING FILE X.FLV: NO SPACE LEFT ON DEVICE."}, "flv,mp4,faststart | clip.mp4=300000 | clip.mp4");
+        row("a failed MP4 is not made streamable", "flv,mp4", {{"mp4", {.code = 1, .bytes = 7, .say = frames}}}, {"ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1."}, "flv,mp4 | clip.flv=600000 | clip.flv");
+        row("status 0 without frames: kept, not made", "flv,webm", {{"flv", {.bytes = 7}}, {"webm", {.bytes = 7}}}, {bad, bad}, "flv,webm | clip.flv=7 clip.webm=7 | ");
+        row("status unknown: the size rule", "flv,mp4", {{"flv", {.lost = true, .bytes = 524288}}, {"mp4", {.lost = true, .bytes = 524289}}}, {bad}, "flv,mp4,faststart | clip.flv=524288 clip.mp4=524289 | clip.mp4");
+        row("cancelled: nothing later runs", "flv,webm", {{"flv", {.code = 9, .signal = true, .cancel = true, .bytes = 9}}}, {"ENCODING CANCELLED!"}, "flv |  | ");
+        row("a .temp that cannot be made", "mp4", {{"temp", {}}}, {"ERROR# 58 FILE ALREADY EXISTS. PLEASE CONTACT SUPPORT."}, "mp4 | clip.mp4=600000 | ");
+        for (const auto &[name, step, notice] : std::initializer_list<std::tuple<const char *, Step, QString>>{
+                 {"faststart writes nothing", {.say = "last atom in file was not a moov atom\n"}, ns + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."},
+                 {"faststart fails half-way", {.code = 1, .bytes = 100}, tool + "STOPPED WITH STATUS 1."},
+                 {"faststart killed", {.code = 9, .signal = true, .bytes = 100}, tool + "WAS STOPPED BY SIGNAL 9 (SIGKILL)."},
+                 {"faststart not waited for", {.lost = true, .bytes = 100}, tool + "COULD NOT BE WAITED FOR."},
+                 {"faststart cannot start", {.started = false}, tool + "COULD NOT BE STARTED."},
+                 {"faststart cancelled", {.cancel = true, .bytes = 100}, ""}})
+            row(name, "mp4", {{"faststart", step}}, QStringList(notice).filter("MP4"), "mp4,faststart | clip.mp4=600000 | ");
+        row("still image past the end", "flv,still", {{"still", {.say = "Output file is empty, nothing was encoded\n"}}}, {"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."}, "flv,still | clip.flv=600000 | clip.flv");
     }
     void verdicts()
     {
         QFETCH(QString, formats);
         QFETCH(Steps, steps);
         QFETCH(QStringList, notices);
-        QFETCH(QString, revealed);
-        QFETCH(QStringList, files);
-        QFETCH(QString, runs);
+        QFETCH(QString, outcome);
         Setup s;
-        s.r.flv = formats.contains("flv");
-        s.r.mp4 = formats.contains("mp4");
-        s.r.webm = formats.contains("webm");
-        s.r.stillImage = formats.contains("still");
+        s.formats(formats);
         s.runner.steps = steps;
-        // A ".temp" left by an interrupted run is no obstacle.
-        if (runs.contains("faststart"))
+        // A ".temp" left by an interrupted run is no obstacle; a folder is.
+        if (steps.contains("temp"))
+            QDir().mkpath(s.out + "clip.mp4.temp");
+        else if (outcome.contains("faststart"))
             writeFileBytes(s.out + "clip.mp4.temp", "old");
         for (const QString &notice : notices)
             s.prompts.expectMessage(notice);
-        if (!revealed.isEmpty())
-            s.prompts.expectMessage(question(s.out), vbYes);
+        if (!outcome.endsWith("| "))
+            s.expectQuestion(vbYes);
         QStringList reported;
-        const JobResult result = runEncodeJob(s.r, s.prompts, s.runner, [&](const OutputReport &report) {
-            reported << formatName(report.format) + (report.status == Status::Made ? "+" : "-");
-        });
-        QCOMPARE(s.runner.labels.join(','), runs);
-        QCOMPARE(s.files(), files);
-        QCOMPARE(s.prompts.texts(ScriptedPrompts::Kind::ShowInFileManager),
-                 revealed.isEmpty() ? QStringList() : QStringList{s.out + revealed});
-        QCOMPARE(reported.size(), result.outputs.size());
-        QCOMPARE(result.outputs.size(), plannedOutputs(s.r).size()); // each planned output once
-        QCOMPARE(result.made.mp4.isEmpty(), !reported.contains("mp4+"));
+        const JobResult result = s.run([&](const OutputReport &report) { reported << formatName(report.format) + statusName(report.status); });
+        QCOMPARE(s.runner.labels.join(',') + " | " + s.files() + " | " + s.prompts.texts(ScriptedPrompts::Kind::ShowInFileManager).join("").remove(s.out),
+                 outcome);
+        // Each planned output is reported once.
+        QCOMPARE(reported.size(), plannedOutputs(s.r).size());
+        QCOMPARE(result.outputs.size(), reported.size());
         VERIFY_PROMPTS(s.prompts);
     }
 
-    // What stood at an output's place: an older file comes back unless the
-    // new one is made, and a link is never written through.
+    // What stood at an output's place: an older file (set aside meanwhile) comes back unless the new one is made,
+    // with Yes to the question or always replaced; a link, to a file elsewhere or leading nowhere, is never written
+    // through. Each row: the output and what stands there (the question asked and answered Yes, else always
+    // replaced), what its tool does, the files afterwards.
     void whatStoodThere_data()
     {
-        QTest::addColumn<QString>("format"); // "flv" or "still"
-        QTest::addColumn<QString>("there");  // "old", "link" (to a file elsewhere), "dangling"
-        QTest::addColumn<bool>("ask");       // Yes to the question, else always replaced
+        QTest::addColumn<QString>("place");
         QTest::addColumn<Step>("step");
-        QTest::addColumn<QStringList>("files");
-        const Step made{0, false, false, true, false, 600000, frames};
-        const Step nothing{1, false, false, true, false, -1, {}};
-        const Step broken{1, false, false, true, false, 700000, {}};
-        const Step cancelled{9, true, false, true, true, 1000, {}};
-        const Step picture{0, false, false, true, false, 4, {}};
-        const auto row = [](const char *name, const char *format, const char *there, bool ask, const Step &step,
-                            const QStringList &files) { QTest::newRow(name) << format << there << ask << step << files; };
-        row("made, after Yes", "flv", "old", true, made, {"clip.flv=600000"});
-        row("made, always", "flv", "old", false, made, {"clip.flv=600000"});
-        row("nothing written", "flv", "old", false, nothing, {"clip.flv=900000"});
-        row("failed half-way", "flv", "old", true, broken, {"clip.flv=900000"});
-        row("cancelled", "flv", "old", false, cancelled, {"clip.flv=900000"});
-        row("link to a file elsewhere", "flv", "link", false, made, {"clip.flv=600000"});
-        row("link that leads nowhere", "flv", "dangling", false, made, {"clip.flv=600000"});
-        row("still image made", "still", "old", false, picture, {"clip.flv=600000", "clip.jpg=4"});
-        row("still image not made", "still", "old", false, nothing, {"clip.flv=600000", "clip.jpg=900000"});
-        row("still image through a link", "still", "dangling", false, picture, {"clip.flv=600000", "clip.jpg=4"});
+        QTest::addColumn<QString>("files");
+        const Step made{.bytes = 600000, .say = frames}, cancelled{.code = 9, .signal = true, .cancel = true, .bytes = 9};
+        QTest::newRow("made, after Yes") << "clip.flv old ask" << made << "clip.flv=600000";
+        QTest::newRow("cancelled") << "clip.flv old ask" << cancelled << "clip.flv=900000";
+        QTest::newRow("link to a file elsewhere") << "clip.flv link" << made << "clip.flv=600000";
+        QTest::newRow("link that leads nowhere") << "clip.flv dangling" << made << "clip.flv=600000";
+        QTest::newRow("still image made") << "clip.jpg old" << Step{.bytes = 4} << "clip.flv=600000 clip.jpg=4";
+        QTest::newRow("no still image") << "clip.jpg old" << Step{.code = 1} << "clip.flv=600000 clip.jpg=900000";
     }
     void whatStoodThere()
     {
-        QFETCH(QString, format);
-        QFETCH(QString, there);
-        QFETCH(bool, ask);
+        QFETCH(QString, place);
         QFETCH(Step, step);
-        QFETCH(QStringList, files);
+        QFETCH(QString, files);
+        const QString output = place.section(' ', 0, 0), there = place.section(' ', 1, 1);
+        const bool ask = place.endsWith("ask");
         Setup s;
-        s.r.mp4 = 0;
-        s.r.stillImage = format == "still";
+        s.formats(output.endsWith("jpg") ? "flv,still" : "flv");
         s.r.askToOpenFolder = false;
         s.r.overwrite = ask ? Overwrite::Ask : Overwrite::Always;
-        const QString place = s.out + (format == "still" ? "clip.jpg" : "clip.flv");
         const QString elsewhere = s.work.filePath("elsewhere");
-        if (there == "old")
-            writeFileBytes(place, QByteArray(900000, 'o'));
-        if (there == "link")
-            writeFileBytes(elsewhere, "theirs");
+        writeFileBytes(there == "old" ? s.out + output : elsewhere, there == "link" ? "theirs" : QByteArray(900000, 'o'));
         if (there != "old")
-            QFile::link(elsewhere, place);
-        if (ask && there == "old")
-            s.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
-        s.runner.steps[format] = step;
-        if (step.status != 0 && !step.cancel)
-            s.prompts.expectMessage(QString()); // the failure's notice
-        else if (step.cancel)
-            s.prompts.expectMessage("ENCODING CANCELLED!");
-        const JobResult result = s.run();
+            QFile::link(elsewhere, s.out + output), QFile::remove(there == "dangling" ? elsewhere : "");
+        if (ask)
+            s.prompts.expectMessage(output + " ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", vbYes);
+        s.runner.steps[output.endsWith("flv") ? "flv" : "still"] = step;
+        // The failure's notice.
+        if (step.code)
+            s.prompts.expectMessage(step.cancel ? "ENCODING CANCELLED!" : "");
+        s.run();
         QCOMPARE(s.files(), files);
-        QCOMPARE(QDir(s.out).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), files.size());
         QCOMPARE(fileBytes(elsewhere), QByteArray(there == "link" ? "theirs" : ""));
-        QCOMPARE(result.outputs.size(), plannedOutputs(s.r).size());
         VERIFY_PROMPTS(s.prompts);
     }
 
-    // The checks, in their order; each refusal says what to mend and nothing
-    // runs.
+    // The output or its ".temp" is never the source: the checks refuse it, say what to mend and where the window
+    // takes the user; nothing runs.
     void refusals_data()
     {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<int>("answer"); // to the overwrite question, 0 = none asked
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("subject");
-        QTest::newRow("no source") << "source=" << 0 << "INPUT OR SOURCE FILE REQUIRED!" << int(Subject::ChooseSource);
-        QTest::newRow("no folder") << "outDir=" << 0 << "OUTPUT FOLDER MISSING!" << int(Subject::ChooseOutputFolder);
-        QTest::newRow("no format") << "flv=0 mp4=0" << 0 << "PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"
-                                                           << int(Subject::ChooseFormat);
-        QTest::newRow("no MP4 name") << "mp4Name=" << 0 << "OUTPUT MP4 FILE NAME MISSING!" << int(Subject::Mp4Name);
-        QTest::newRow("output is the source") << "beside mp4Name=clip.avi" << 0
-                                              << "THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME."
-                                              << int(Subject::RenameMp4);
-        QTest::newRow("its .temp is the source") << "source=x.mp4.temp beside mp4Name=x.mp4" << 0
-                                                 << "THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME."
-                                                 << int(Subject::RenameMp4);
-        QTest::newRow("existing output, No") << "exists" << vbNo << "CHANGE THE NAME OF THE OUTPUT FLV FILE."
-                                            << int(Subject::RenameFlv);
-        QTest::newRow("existing output, never replaced") << "exists never" << 0
-                                                         << "clip.flv ALREADY EXISTS IN OUTPUT FOLDER." << int(Subject::RenameFlv);
-        QTest::newRow("minute 60") << "still minute=60" << 0 << "INVALID INPUT FOR MINUTES. ENTER A VALUE FROM 0 TO 59!"
-                                   << int(Subject::StillMinute);
-        QTest::newRow("second -1") << "still second=-1" << 0
-                                   << "INVALID INPUT FOR SECONDS. ENTER A VALUE FROM 0 TO 59!" << int(Subject::StillSecond);
-        QTest::newRow("minute empty") << "still minute=" << 0 << "ERROR# 13 TYPE MISMATCH. PLEASE CONTACT SUPPORT." << 0;
-        QTest::newRow("minute beyond 16 bits") << "still minute=32768" << 0
-                                               << "ERROR# 6 OVERFLOW. PLEASE CONTACT SUPPORT." << 0;
-        QTest::newRow("ticked watermark without a saved one") << "watermark" << 0
-                                                             << "PLEASE SAVE THE WATERMARK OPTIONS BEFORE ENCODING!"
-                                                             << int(Subject::SaveWatermark);
-        QTest::newRow("picture gone") << "picture" << 0 << "WATERMARK IMAGE COULD NOT BE COPIED! FILE NOT FOUND."
-                                      << int(Subject::WatermarkPicture);
-        QTest::newRow("option file missing") << "nooptions" << 0 << "ERROR# 53 FILE NOT FOUND. PLEASE CONTACT SUPPORT."
-                                             << 0;
+        QTest::addColumn<QString>("source");
+        QTest::newRow("output is the source") << "clip.avi";
+        QTest::newRow("its .temp is the source") << "clip.avi.temp";
     }
     void refusals()
     {
-        QFETCH(QString, change);
-        QFETCH(int, answer);
-        QFETCH(QString, message);
-        QFETCH(int, subject);
+        QFETCH(QString, source);
         Setup s;
-        for (const QString &c : change.split(' ')) {
-            const QString value = c.section('=', 1);
-            if (c.startsWith("source="))
-                s.r.source = value.isEmpty() ? value : s.work.filePath("src/" + value);
-            else if (c == "beside")
-                s.r.outDir = s.work.filePath("src/");
-            else if (c.startsWith("outDir="))
-                s.r.outDir = value;
-            else if (c.startsWith("flv="))
-                s.r.flv = value.toInt();
-            else if (c.startsWith("mp4="))
-                s.r.mp4 = value.toInt();
-            else if (c.startsWith("mp4Name="))
-                s.r.mp4Name = value;
-            else if (c == "exists")
-                writeFileBytes(s.out + "clip.flv", "old");
-            else if (c == "never")
-                s.r.overwrite = Overwrite::Never;
-            else if (c == "still")
-                s.r.stillImage = 1;
-            else if (c.startsWith("minute="))
-                s.r.minute = value;
-            else if (c.startsWith("second="))
-                s.r.second = value;
-            else if (c == "watermark")
-                s.r.watermark = 1;
-            else if (c == "picture")
-                s.r = pictureRequest(s.r, s.work.filePath("gone.png"));
-            else if (c == "nooptions")
-                QFile::remove(s.app.file("config/configx264v1.txt"));
-        }
+        s.r.source = s.work.filePath(source), s.r.outDir = s.work.path() + '/', s.r.mp4Name = "clip.avi";
         writeFileBytes(s.r.source, "source");
-        if (answer)
-            s.prompts.expectMessage("clip.flv ALREADY EXISTS IN OUTPUT FOLDER. OVERWRITE?", answer);
-        s.prompts.expectMessage(message);
+        s.prompts.expectMessage("THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.");
         const JobResult result = s.run();
-        QCOMPARE(int(result.refusedSubject.value_or(Subject::None)), subject);
+        QCOMPARE(result.refusedSubject.value_or(Subject::None), Subject::RenameMp4);
+        QCOMPARE(result.outputs.size(), plannedOutputs(s.r).size());
         QVERIFY(s.runner.labels.isEmpty());
-        if (message.startsWith("CHANGE") || message.startsWith("PLEASE SAVE"))
-            QCOMPARE(s.prompts.records().constLast().icon, MsgIcon::Information);
         VERIFY_PROMPTS(s.prompts);
     }
 
-    // The picture copy the filter opens is there for every run of a request
-    // that draws it, and gone afterwards; never one of the program's files.
+    // The picture copy the filter opens is there for every run of a request that draws it, and gone afterwards;
+    // never one of the program's files. Not drawn: a copy a request before left is removed all the same.
     void pictureCopyLifeCycle_data()
     {
-        QTest::addColumn<bool>("watermark");
+        QTest::addColumn<bool>("drawn");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("seen");
-        QTest::addColumn<bool>("left");
-        QTest::newRow("drawn: put back, then removed") << true << "logo.png" << "copy,copy" << false;
-        QTest::newRow("not drawn: still removed") << false << "logo.png" << "copy,copy" << false;
-        QTest::newRow("a name of the program's own") << true << "config" << "copy,copy" << true;
+        QTest::newRow("drawn: put back, then removed") << true << "logo.png";
+        QTest::newRow("not drawn: still removed") << false << "logo.png";
+        QTest::newRow("a name of the program's own") << true << "config";
     }
     void pictureCopyLifeCycle()
     {
-        QFETCH(bool, watermark);
+        QFETCH(bool, drawn);
         QFETCH(QString, name);
-        QFETCH(QString, seen);
-        QFETCH(bool, left);
         Setup s;
-        const QString picture = s.work.filePath(name);
-        writeFileBytes(picture, "png");
-        s.r = pictureRequest(s.r, picture);
-        s.r.watermark = watermark ? 1 : 0;
-        s.runner.pictureCopy = s.app.file(name);
-        if (!watermark) // a copy a request before left
-            writeFileBytes(s.app.file(name), "png");
-        s.prompts.expectMessage(question(s.out), vbNo);
+        s.r = pictureRequest(s.r, s.work.filePath(name));
+        s.r.watermark = drawn;
+        s.runner.picture = s.app.file(name);
+        writeFileBytes(drawn ? s.r.picturePath : s.runner.picture, "png");
+        s.expectQuestion(vbNo);
         s.run();
-        QCOMPARE(s.runner.picturesSeen.mid(0, 2).join(','), seen);
-        QCOMPARE(QFileInfo::exists(s.app.file(name)), left);
-        VERIFY_PROMPTS(s.prompts);
-    }
-
-    // A ".temp" that cannot be made ends the request with the general report;
-    // the MP4 stays under its own name.
-    void tempThatCannotBeMade()
-    {
-        Setup s;
-        s.r.flv = 0;
-        QDir().mkpath(s.out + "clip.mp4.temp");
-        s.prompts.expectMessage("ERROR# 58 FILE ALREADY EXISTS. PLEASE CONTACT SUPPORT.");
-        s.run();
-        QCOMPARE(QFileInfo(s.out + "clip.mp4").size(), 600000);
-        QCOMPARE(s.runner.labels, QStringList{"mp4"});
-        VERIFY_PROMPTS(s.prompts);
-    }
-
-    // The runs carry what the window shows and what the console names.
-    void runsCarryTheirOutputs()
-    {
-        Setup s;
-        s.r.webm = s.r.stillImage = 1;
-        s.r.askToOpenFolder = false;
-        QList<ToolRun> runs;
-        struct Recorder : ScriptedRunner {
-            QList<ToolRun> *runs;
-            mdlDOSPipe::RunResult run(const ToolRun &r) override
-            {
-                runs->append(r);
-                return ScriptedRunner::run(r);
-            }
-        } recorder;
-        recorder.runs = &runs;
-        runEncodeJob(s.r, s.prompts, recorder);
-        QStringList seen;
-        for (const ToolRun &r : runs)
-            seen << QString::number(r.kind) + " " + r.label + " " + QFileInfo(r.output).fileName()
-                    + (r.source == s.r.source ? "" : " ?");
-        QCOMPARE(seen, (QStringList{"1 flv clip.flv", "2 mp4 clip.mp4", "0 faststart clip.mp4", "3 webm clip.webm",
-                                    "0 still clip.jpg"}));
+        QCOMPARE(s.runner.labels.join(',') + QString::number(QFileInfo::exists(s.runner.picture)), "flv+,mp4+,faststart+" + QString::number(name == "config"));
         VERIFY_PROMPTS(s.prompts);
     }
 
 private:
     static Request pictureRequest(Request r, const QString &picture)
     {
-        r.watermark = 1;
+        r.watermark = r.imageWatermark = true;
         r.watermarkFilter = " -vf \"movie='logo.png'\"";
-        r.imageWatermark = true;
         r.picturePath = picture;
         r.pictureName = QFileInfo(picture).fileName();
         return r;

@@ -19,27 +19,22 @@ namespace {
 
 // Runs each tool with the console runner and keeps what it was asked.
 struct PipeRunner : IToolRunner {
-    ScriptedPrompts prompts;
     QList<ToolRun> runs;
     bool cancel = false; // the user cancels each run once it has ended
     mdlDOSPipe::RunResult run(const ToolRun &r) override
     {
         runs << r;
-        mdlDOSPipe::RunResult result = mdlDOSPipe::ExecuteApp(r.commandLine, prompts, QString(), {});
+        mdlDOSPipe::RunResult result = mdlDOSPipe::ExecuteApp(r.commandLine, QString(), {});
         result.cancelled = cancel;
         return result;
     }
 };
 
-// The first `share` of a file's bytes; of an FLV, up to where the next tag
-// ends, as an encoder stopped between two writes leaves it.
-bool cutOff(const QString &from, const QString &to, double share, bool flvTags = false)
+// The first `share` of a file's bytes.
+bool cutOff(const QString &from, const QString &to, double share)
 {
     const QByteArray bytes = fileBytes(from);
-    qsizetype at = flvTags ? 13 : qsizetype(bytes.size() * share); // an FLV's header and first "previous size"
-    while (flvTags && at + 11 <= bytes.size() && at < bytes.size() * share)
-        at += 11 + (qFromBigEndian<quint32>(bytes.constData() + at) & 0xffffff) + 4;
-    return at > 0 && at < bytes.size() && writeFileBytes(to, bytes.left(at));
+    return writeFileBytes(to, bytes.left(qsizetype(bytes.size() * share)));
 }
 
 // An MP4 box: its header (a 64-bit size when `large`) and `payload` bytes.
@@ -100,10 +95,7 @@ private slots:
         const QString ma = cmdline::quoteArgument(buildAppDir() + "/ma");
         QVERIFY(faststart.run({ma + " " + file("a.mp4.temp") + " " + file("a.mp4"), ToolRun::Tool, "", "", ""}).succeeded());
         QVERIFY(cutOff(file("a.webm"), file("cut.webm"), 0.6) && cutOff(file("a.mp4"), file("cut.mp4"), 0.6));
-        QVERIFY(cutOff(file("a.mp4.temp"), file("cut last.mp4"), 0.6) && cutOff(file("a.flv"), file("cut.flv"), 0.6, true));
         QVERIFY(writeFileBytes(file("empty.jpg"), ""));
-        // A source cut short: its index states the whole length, its media data ends early.
-        QVERIFY(encode("cut.mp4", "-f flv " + h264, "short.flv"));
     }
 
     void outputs_data()
@@ -115,26 +107,20 @@ private slots:
         const auto row = [](const char *tag, const QString &output, const Expectation &e, const QString &judged, bool cancel = false) {
             QTest::newRow(tag) << output << e << cancel << judged;
         };
-        Expectation small{Expectation::Kind::Still, false, {}, {}, false, QSize(160, 120)}, large = small, longer = video("a.webm"),
+        Expectation small{Expectation::Kind::Still, false, {}, {}, false, QSize(160, 120)}, large = small,
                     withSound = video("silent.mp4");
-        large.pictureSize = QSize(320, 240), longer.encoded = 8.4, withSound.audio = true;
+        large.pictureSize = QSize(320, 240), withSound.audio = true;
         const QString broken = "1 THE OUTPUT FILE IS INCOMPLETE\\.";
         row("flv", "a.flv", video("a.flv"), "0 ");
         row("mp4, index first", "a.mp4", video("a.mp4.temp", true), "0 ");
         row("webm", "a.webm", video("a.webm"), "0 ");
-        row("mp4 without sound", "silent.mp4", video("silent.mp4"), "0 ");
         row("still image", "a.jpg", small, "0 ");
         row("mp4, index last", "a.mp4.temp", video("a.mp4.temp", true), broken + " ITS INDEX STANDS AFTER ITS MEDIA DATA\\.");
         row("webm cut off", "cut.webm", video("a.webm"), broken + " FILE ENDED PREMATURELY\\.");
-        row("flv cut off, read without a word", "cut.flv", video("a.flv"), broken + " IT LASTS 0:01\\.\\d OF THE 0:02\\.0 ENCODED\\.");
         row("mp4 cut off", "cut.mp4", video("a.mp4.temp"), broken + " STREAM \\d, OFFSET 0X[0-9A-F]+: PARTIAL FILE\\.");
-        row("mp4 cut off before its index", "cut last.mp4", video("a.mp4.temp"), broken + " INVALID DATA FOUND WHEN PROCESSING INPUT\\.");
         row("empty still image", "empty.jpg", small, broken + " INVALID DATA FOUND WHEN PROCESSING INPUT\\.");
         row("still image of another size", "a.jpg", large, broken + " ITS PICTURE IS 160x120, NOT 320x240\\.");
         row("sound missing", "silent.mp4", withSound, broken + " IT HOLDS NO AUDIO\\.");
-        row("shorter than encoded", "a.webm", longer, broken + " IT LASTS 0:02\\.\\d OF THE 0:08\\.4 ENCODED\\.");
-        row("source cut short", "short.flv", video("short.flv"),
-            "2 BAD SOURCE FILE\\. THE SOURCE ENDS AT 0:0[01]\\.\\d OF ITS 0:02\\.\\d\\.");
         row("cancelled", "a.flv", video("a.flv"), "0  cancelled", true);
     }
 
@@ -154,43 +140,28 @@ private slots:
         QCOMPARE(runner.runs.size(), 1);
         QCOMPARE(runner.runs[0].label + " " + runner.runs[0].output, "verify " + file(output));
         QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
-        VERIFY_PROMPTS(runner.prompts);
     }
 
-    // The judgement of findings no real file gives easily.
+    // The tolerance, and a file that holds no video, which no encode here gives.
     void findings_data()
     {
         QTest::addColumn<QByteArray>("findings");
-        QTest::addColumn<Expectation>("expect");
-        QTest::addColumn<bool>("exitedWell");
-        QTest::addColumn<QString>("errorLine");
         QTest::addColumn<QString>("judged");
-        const QByteArray video = "stream|index=0|codec_type=video|width=64|height=48\n";
-        // Times unknown are left out; side data follows a packet with a blank line.
-        const auto lasting = [&](const char *end) {
-            return video + "packet|stream_index=0|pts_time=0.5|duration_time=N/A\npacket|stream_index=0|pts_time=N/A|duration_time=9\n"
-                + "packet|stream_index=0|pts_time=" + end + "|duration_time=0.5|side_data|\n\n";
-        };
-        Expectation any, hundred, still;
-        hundred.encoded = 100, still.kind = Expectation::Kind::Still;
-        const QString broken = "1 THE OUTPUT FILE IS INCOMPLETE.";
-        QTest::newRow("2 % off a long run") << lasting("101.9") << hundred << true << "" << "0 ";
-        QTest::newRow("more than 2 % off") << lasting("102.1") << hundred << true << ""
-                                           << broken + " IT LASTS 1:42.1 OF THE 1:40.0 ENCODED.";
-        QTest::newRow("sound only") << QByteArray("stream|index=0|codec_type=audio\npacket|stream_index=0|pts_time=0|duration_time=1\n")
-                                    << any << true << "" << broken + " IT HOLDS NO VIDEO.";
-        QTest::newRow("failed without a word") << lasting("1") << any << false << "" << broken;
-        QTest::newRow("an error line") << lasting("1") << any << true << "Broken!" << broken + " BROKEN!";
-        QTest::newRow("a picture not decoded") << video << still << true << "" << broken + " IT HOLDS NO PICTURE.";
+        const QByteArray video = "stream|index=0|codec_type=video|width=64|height=48\n"
+                                 "packet|stream_index=0|pts_time=0.5|duration_time=N/A\n";
+        QTest::newRow("2 % off a long run") << video + "packet|stream_index=0|pts_time=101.9|duration_time=0.5\n" << "0 ";
+        QTest::newRow("more than 2 % off") << video + "packet|stream_index=0|pts_time=102.1|duration_time=0.5\n"
+                                           << "1 THE OUTPUT FILE IS INCOMPLETE. IT LASTS 1:42.1 OF THE 1:40.0 ENCODED.";
+        QTest::newRow("sound only") << QByteArray("stream|index=0|codec_type=audio\npacket|stream_index=0|pts_time=0\n")
+                                    << "1 THE OUTPUT FILE IS INCOMPLETE. IT HOLDS NO VIDEO.";
     }
 
     void findings()
     {
         QFETCH(QByteArray, findings);
-        QFETCH(Expectation, expect);
-        QFETCH(bool, exitedWell);
-        QFETCH(QString, errorLine);
-        const verify::Result result = verify::judge(findings, errorLine, exitedWell, expect);
+        Expectation hundred;
+        hundred.encoded = 100;
+        const verify::Result result = verify::judge(findings, QString(), true, hundred);
         QTEST(QString::number(int(result.verdict)) + " " + result.reason, "judged");
     }
 
@@ -200,12 +171,9 @@ private slots:
         QTest::addColumn<bool>("moovFirst");
         const QByteArray ftyp = box("ftyp", 16), moov = box("moov", 40), mdat = box("mdat", 100);
         QTest::newRow("moov, mdat") << ftyp + moov + mdat << true;
-        QTest::newRow("mdat, moov") << ftyp + mdat + moov << false;
         QTest::newRow("a 64-bit size, moov, a 64-bit mdat") << box("free", 20, true) + moov + box("mdat", 50, true) << true;
-        QTest::newRow("moov, no mdat") << ftyp + moov << false;
-        QTest::newRow("a box to the end before moov") << ftyp + QByteArray::fromHex("00000000") + "free" + moov + mdat << false;
+        QTest::newRow("mdat, moov") << ftyp + mdat + moov << false;
         QTest::newRow("a box larger than the file") << ftyp + box("free", 1000).left(8) + moov + mdat << false;
-        QTest::newRow("empty") << QByteArray() << false;
     }
 
     void boxes()

@@ -1,6 +1,7 @@
-// "Make Mp4 Streamable": the names it derives, the window with Debian's
-// qt-faststart, what may stand in the fixed file's place, copies that fail,
-// and choosing the file by dialog or by drag and drop.
+// "Make Mp4 Streamable": the window with Debian's qt-faststart or a stand-in,
+// what may stand in the fixed file's place, the verdict of the faststart
+// step, copies that fail, and choosing the file by dialog or by drag and drop.
+#include "common/files.h"
 #include "common/ui_controls.h"
 #include "mp4fix/frmFixMp4.h"
 #include "process/frmProgress.h"
@@ -8,33 +9,23 @@
 
 #include <QtTest>
 #include <QtWidgets>
-#include <unistd.h>
 
 namespace {
 
-// Stands in for the progress window: records each command and does `during` instead of the tool.
-struct ScriptedRunner : IToolRunner {
+// Runs each tool through the progress window and keeps the faststart command; `cancel` marks its run cancelled.
+struct Recorder : IToolRunner {
+    IToolRunner &window;
+    bool cancel = false;
     QStringList commands;
-    std::function<void()> during = [] {};
+    explicit Recorder(IToolRunner &runner) : window(runner) {}
     mdlDOSPipe::RunResult run(const ToolRun &run) override
     {
-        commands << run.commandLine;
-        during();
-        return {};
+        mdlDOSPipe::RunResult result = window.run(run);
+        if (run.label == "faststart")
+            commands << run.commandLine, result.cancelled = cancel;
+        return result;
     }
 };
-
-// Sends a drag and a drop of the path; true when the window took both.
-bool drop(QWidget *window, const QString &path)
-{
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window, &enter);
-    QApplication::sendEvent(window, &drop);
-    return enter.isAccepted() && drop.isAccepted();
-}
 
 } // namespace
 
@@ -42,120 +33,128 @@ class TestFixMp4 : public QObject
 {
     Q_OBJECT
     TestAppDir dir;
-    const QString clip = dir.file("clip.mp4"); // not streamable: its index stands at its end
-    std::unique_ptr<QTemporaryDir> work;       // a fresh folder for each test, open to everyone
-    QString source, fixed, temp, other;        // clip.mp4 in it, its fixed file, its working copy, another file
+    // Not streamable: its index stands at its end.
+    const QString clip = dir.file("clip.mp4");
+    // A fresh folder for each test, and in it clip.mp4, F and W.
+    std::unique_ptr<QTemporaryDir> work;
+    QString source, fixed, temp;
+
+    QString state(const QString &path) const
+    {
+        const QFileInfo f(path);
+        return f.isSymLink() ? "link" : !f.exists() ? "none" : files::sameFile(path, source) ? "source"
+            : moovBeforeMdat(path) ? "streamable" : QString(fileBytes(path).trimmed());
+    }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(makeClip(clip, 1, "160x120", false) && !moovBeforeMdat(clip));
-        QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7755)); // the tool runs for everyone
+        QCOMPARE(std::pair(makeClip(clip, 1, "160x120", false), moovBeforeMdat(clip)), std::pair(true, false));
     }
     void init()
     {
         work = std::make_unique<QTemporaryDir>();
-        QFile::setPermissions(work->path(), QFileDevice::Permissions(0x7777));
         source = work->filePath("clip.mp4");
         fixed = work->filePath("clip-fixed.mp4");
         temp = fixed + ".tmp";
-        other = work->filePath("other");
-        QVERIFY(QFile::copy(clip, source) && writeFileBytes(other, "another file"));
+        QVERIFY(QFile::copy(clip, source));
+        QVERIFY(writeFileBytes(work->filePath("other"), "another file"));
+        QFile::remove(dir.file("ma"));
+        QVERIFY(QFile::link(QFile::symLinkTarget(buildAppDir() + "/ma"), dir.file("ma")));
     }
 
-    // A run with Debian's qt-faststart through the progress window, or with a scripted tool. What stands in the fixed
-    // file's place is removed first where the tool would write through it; a run that cannot be made says why, leaves
-    // nothing behind, and the tool does not run without its working copy.
+    // What stands in F's place is removed first where the tool would write through it; only a streamable file the
+    // tool wrote is made, else what stood there comes back; a run that cannot be made says why, leaves nothing
+    // behind, and the tool does not run without its working copy W. Each row: shell lines run in the folder first
+    // (clip.mp4, F, W, "other"), a stand-in faststart tool ($1 W, $2 F; Debian's when empty, cancelled by the user
+    // with "cancel"), what stands at F afterwards, the messages (@F and @W stand for F and W).
     void makeStreamable_data()
     {
-        QTest::addColumn<QString>("setUp");        // what stands in the folder before the run
-        QTest::addColumn<bool>("readOnly");        // then the folder is made read-only
-        QTest::addColumn<bool>("tool");            // qt-faststart, else the scripted tool
-        QTest::addColumn<QStringList>("messages"); // @F the fixed file, @W the working copy
-        const QString made = "Mp4 MADE STREAMABLE BY FIXING MOOV ATOM.", already = "Mp4 IS ALREADY STREAMABLE.";
+        QTest::addColumn<QByteArray>("setUp");
+        QTest::addColumn<QByteArray>("ma");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("messages");
+        const auto row = [](const char *name, const QByteArray &setUp, const QByteArray &ma, const char *after, const QStringList &messages) {
+            QTest::newRow(name) << setUp << ma << QString(after) << messages;
+        };
+        const QString made = "Mp4 MADE STREAMABLE BY FIXING MOOV ATOM.", not_ = "Mp4 NOT MADE STREAMABLE! ";
         const QString copy = "Mp4 COULD NOT BE COPIED TO @W (", write = "Mp4 COULD NOT BE WRITTEN TO @F (";
-        QTest::newRow("not streamable") << "" << false << true << QStringList{made};
-        QTest::newRow("a link in the fixed file's place") << "link" << false << true << QStringList{made};
-        QTest::newRow("another name of the source in its place") << "hard link" << false << true << QStringList{made};
-        QTest::newRow("already streamable") << "streamable" << false << true << QStringList{already};
-        QTest::newRow("no dot: the extension cut by length") << "no dot" << false << true << QStringList{made};
-        QTest::newRow("fixed file of an earlier run") << "earlier fixed" << false << false << QStringList{made};
-        QTest::newRow("working copy not deleted") << "copy kept" << false << false
-                                                  << QStringList{"Mp4 WORKING COPY COULD NOT BE DELETED: @W", already};
-        QTest::newRow("source gone") << "no source" << false << false << QStringList{copy + "the file is gone)."};
-        QTest::newRow("source a folder") << "source folder" << false << false << QStringList{copy + "it is not a file)."};
-        QTest::newRow("working copy a folder") << "copy folder" << false << false
-                                               << QStringList{copy + "a folder has the name of the working copy)."};
-        QTest::newRow("unreadable source") << "unreadable" << false << false << QStringList{copy + "Permission denied)."};
-        QTest::newRow("read-only folder") << "" << true << false << QStringList{copy + "Permission denied)."};
-        QTest::newRow("earlier copy, read-only")
-            << "earlier copy" << true << false << QStringList{copy + "the working copy left from an earlier run cannot be replaced)."};
-        QTest::newRow("link, read-only") << "link" << true << false << QStringList{write + "a link in its place cannot be removed)."};
-        QTest::newRow("hard link, read-only")
-            << "hard link" << true << false << QStringList{write + "it is another name of the source file and cannot be removed)."};
-        QTest::newRow("path too short") << "short path" << false << false
-                                        << QStringList{"ERROR# 5 INVALID PROCEDURE CALL OR ARGUMENT. PLEASE CONTACT SUPPORT."};
+        const QByteArray declines = "echo 'last atom in file was not a moov atom'", link = "ln -s other clip-fixed.mp4";
+        const QByteArray hard = "ln clip.mp4 clip-fixed.mp4", earlier = "echo earlier > clip-fixed.mp4", ro = " && chmod 555 .";
+        row("not streamable", ":", "", "streamable", {made});
+        row("a link in F's place", link, "", "streamable", {made});
+        row("another name of the source in F's place", hard, "", "streamable", {made});
+        row("already streamable", "ffmpeg -nostdin -v error -y -i \"$1\" -c copy -movflags +faststart clip.mp4", "", "none", {"Mp4 IS ALREADY STREAMABLE."});
+        row("an earlier F, nothing written", earlier, declines, "earlier", {not_ + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."});
+        row("the index still last", ":", "cp \"$1\" \"$2\"", "none", {not_ + "THE OUTPUT FILE IS INCOMPLETE. ITS INDEX STANDS AFTER ITS MEDIA DATA."});
+        row("cancelled", earlier, "cancel", "earlier", {});
+        row("W not deleted", ":", "rm \"$1\"; mkdir \"$1\"; " + declines, "none", {"Mp4 WORKING COPY COULD NOT BE DELETED: @W", not_ + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."});
+        row("W a folder", "mkdir clip-fixed.mp4.tmp", "", "none", {copy + "a folder has the name of the working copy)."});
+        row("read-only folder", ro.mid(4), "", "none", {copy + "Permission denied)."});
+        row("earlier W, read-only", "echo earlier > clip-fixed.mp4.tmp" + ro, "", "none", {copy + "the working copy left from an earlier run cannot be replaced)."});
+        row("link, read-only", link + ro, "", "link", {write + "a link in its place cannot be removed)."});
+        row("hard link, read-only", hard + ro, "", "source", {write + "it is another name of the source file and cannot be removed)."});
+        row("path too short", "short", "", "none", {"ERROR# 5 INVALID PROCEDURE CALL OR ARGUMENT. PLEASE CONTACT SUPPORT."});
     }
     void makeStreamable()
     {
-        QFETCH(QString, setUp);
-        QFETCH(bool, readOnly);
-        QFETCH(bool, tool);
+        QFETCH(QByteArray, setUp);
+        QFETCH(QByteArray, ma);
+        QFETCH(QString, after);
         QFETCH(QStringList, messages);
-        ScriptedPrompts prompts;
-        ScriptedRunner scripted;
-        ProgressWindowRunner progress(prompts, dir.path());
-        const std::map<QString, std::function<void()>> steps{
-            {"", [] {}},
-            {"streamable", [&] { runFfmpeg({"-i", clip, "-c", "copy", "-movflags", "+faststart", source}); }},
-            {"no source", [&] { QFile::remove(source); }},
-            {"source folder", [&] { QFile::remove(source); QDir().mkdir(source); }},
-            {"copy folder", [&] { QDir().mkdir(temp); }},
-            {"unreadable", [&] { QFile::setPermissions(source, {}); }},
-            {"earlier copy", [&] { writeFileBytes(temp, "earlier"); }},
-            {"earlier fixed", [&] { writeFileBytes(fixed, "earlier"); }},
-            {"link", [&] { QFile::link(other, fixed); }},
-            {"hard link", [&] { ::link(QFile::encodeName(source), QFile::encodeName(fixed)); }},
-            {"short path", [&] { source = "a.m"; }},
-            {"no dot", [&] { QVERIFY(QFile::rename(source, work->filePath("clip_m4v"))); source = work->filePath("clip_m4v"); }},
-            {"copy kept", [&] { scripted.during = [&] { QFile::remove(temp); writeFileBytes(temp + "/in", ""); }; }}}; // a folder
-        steps.at(setUp)();
+        if (setUp == "short")
+            source = "a.m";
+        else
+            QCOMPARE(QProcess::execute("/bin/sh", {"-c", "cd \"$0\" && " + setUp, work->path(), clip}), 0);
+        if (ma.size() && ma != "cancel")
+            dir.setTool("ma", ma);
         const QByteArray sourceBytes = fileBytes(source);
-        QFile::setPermissions(work->path(), QFileDevice::Permissions(readOnly ? 0x5555 : 0x7777));
-        frmFixMp4 window(prompts, dir.path(), tool ? static_cast<IToolRunner &>(progress) : scripted);
+        ScriptedPrompts prompts;
+        ProgressWindowRunner progress(prompts, dir.path());
+        Recorder runner(progress);
+        runner.cancel = ma == "cancel";
+        frmFixMp4 window(prompts, dir.path(), runner);
         window.lblMp4Path->setCaption(source);
         for (QString message : messages)
             prompts.expectMessage(message.replace("@W", temp).replace("@F", fixed));
-        {
-            AsUnprivilegedUser nobody;
-            window.cmdMakeStreamable->click();
-        }
-        const bool ran = messages.last().contains("STREAMABLE"), made = messages.last().startsWith("Mp4 MADE");
-        QCOMPARE(scripted.commands, ran && !tool ? QStringList{dir.path() + "/ma \"" + temp + "\" \"" + fixed + "\""} : QStringList());
-        QCOMPARE(prompts.records().at(messages.size() - 1).title, ran ? " Message" : "Error");
-        QCOMPARE(prompts.texts(ScriptedPrompts::Kind::ShowInFileManager), made ? QStringList{source} : QStringList());
-        QVERIFY(fileBytes(source) == sourceBytes && fileBytes(other) == "another file" && window.txtApp->text().isEmpty());
-        QCOMPARE(QFileInfo(temp).isFile(), setUp == "earlier copy"); // no working copy made is left
-        QCOMPARE(moovBeforeMdat(fixed) && !QFileInfo(fixed).isSymLink(), tool && made);
+        // A read-only folder is read-only for an ordinary user.
+        auto nobody = setUp.contains("chmod") ? std::make_unique<AsUnprivilegedUser>() : nullptr;
+        window.cmdMakeStreamable->click();
+        nobody.reset();
+        const bool ran = runner.cancel || messages.last().contains("STREAMABLE");
+        QCOMPARE(runner.commands, ran ? QStringList{dir.path() + "/ma \"" + temp + "\" \"" + fixed + "\""} : QStringList());
+        // A notice for what was made, an error box for everything else.
+        for (const ScriptedPrompts::Record &r : prompts.records())
+            if (r.kind == ScriptedPrompts::Kind::Message)
+                QCOMPARE(r.title, r.text.startsWith("Mp4 MADE") || r.text.startsWith("Mp4 IS") ? " Message" : "Error");
+        QCOMPARE(prompts.texts(ScriptedPrompts::Kind::ShowInFileManager), after == "streamable" ? QStringList{source} : QStringList());
+        QCOMPARE(fileBytes(source) + fileBytes(work->filePath("other")), sourceBytes + "another file");
+        // No working copy made is left, nothing set aside stays.
+        QCOMPARE(QFileInfo(temp).isFile(), setUp.startsWith("echo earlier > clip-fixed.mp4.tmp"));
+        QCOMPARE(QDir(work->path()).entryList(QDir::Hidden | QDir::Files), QDir(work->path()).entryList(QDir::Files));
+        QCOMPARE(state(fixed), after);
         VERIFY_PROMPTS(prompts);
     }
 
+    // No file chosen: the dialog opens instead of a run (cancelled here). A file dropped is taken, a folder not.
     void chooseAndDrop()
     {
         ScriptedPrompts prompts;
-        ScriptedRunner runner;
+        ProgressWindowRunner runner(prompts, dir.path());
         frmFixMp4 window(prompts, dir.path(), runner);
-        const QString title = "Select Mp4 File";
-        prompts.expectOpenFile(std::nullopt, title).expectOpenFile(QString(), title).expectOpenFile(source, title);
-        window.cmdMakeStreamable->click(); // no file chosen: the dialog opens instead of a run (cancelled here)
-        window.cmdInput->click();          // nothing chosen
-        QCOMPARE(window.lblMp4Path->caption(), "");
-        window.cmdInput->click();
-        QCOMPARE(window.lblMp4Path->toolTip(), " " + source + " ");
+        prompts.expectOpenFile(std::nullopt, "Select Mp4 File").expectOpenFile(clip);
+        window.cmdMakeStreamable->click();
         QCOMPARE(prompts.records().first().text, "Mp4 Video File|*.mp4;.m4v;f4v");
-        QVERIFY(!drop(&window, work->path()) && window.lblMp4Path->caption() == source); // a folder is not taken
-        QVERIFY(drop(&window, clip) && window.lblMp4Path->caption() == clip);
-        QVERIFY(runner.commands.isEmpty());
+        window.cmdInput->click();
+        QCOMPARE(window.lblMp4Path->toolTip(), " " + clip + " ");
+        for (const QString &path : {source, work->path()}) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&window, &enter), QApplication::sendEvent(&window, &drop);
+        }
+        QCOMPARE(std::pair(window.lblMp4Path->caption(), runner.loaded()), std::pair(source, false));
         window.cmdExit->click();
         QCOMPARE(window.result(), QDialog::Accepted);
         VERIFY_PROMPTS(prompts);
