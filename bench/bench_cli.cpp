@@ -87,19 +87,20 @@ int main(int argc, char *argv[])
 
     // Eight sources, sequential and two at a time.
     int status = 0;
-    const double sequential = timed(cli, QStringList{QStringLiteral("-o"), work.filePath(QStringLiteral("seq"))} + clips,
-                                    &status);
+    const double sequential =
+        timed(cli, QStringList{QStringLiteral("-o"), work.filePath(QStringLiteral("seq"))} + clips, &status);
     if (status != 0)
         fail("the sequential run failed");
-    const double parallel = timed(QStringLiteral("parallel"),
-                                  QStringList{QStringLiteral("-j"), QStringLiteral("2"), cli, QStringLiteral("-o"),
-                                              work.filePath(QStringLiteral("par")), QStringLiteral(":::")}
-                                      + clips,
-                                  &status);
+    const double parallel =
+        timed(QStringLiteral("parallel"),
+              QStringList{QStringLiteral("-j"), QStringLiteral("2"), cli, QStringLiteral("-o"),
+                          work.filePath(QStringLiteral("par")), QStringLiteral(":::")}
+                  + clips,
+              &status);
     if (status != 0)
         fail("the parallel run failed");
-    std::printf("8 clips: sequential %.2f s, parallel -j 2 %.2f s (%.2fx faster, %d cores)\n", sequential, parallel,
-                sequential / parallel, QThread::idealThreadCount());
+    std::printf("8 clips: sequential %.2f s, parallel -j 2 %.2f s (%.2fx faster, %d cores)\n", sequential,
+                parallel, sequential / parallel, QThread::idealThreadCount());
 
     // The command lines the job builds for one clip, logged by stand-ins that
     // hand each run on to the real tool.
@@ -108,8 +109,8 @@ int main(int argc, char *argv[])
     qputenv("FAKE_LOG", QFile::encodeName(work.filePath(QStringLiteral("tools.log"))));
     dir.setTool(QStringLiteral("engine/ffmpeg"), "exec '" + QFile::encodeName(ffmpeg) + "' \"$@\"\n");
     dir.setTool(QStringLiteral("ma"), "exec '" + QFile::encodeName(ma) + "' \"$@\"\n");
-    const QStringList one{QStringLiteral("--overwrite"), QStringLiteral("-o"), work.filePath(QStringLiteral("one")),
-                          clips.first()};
+    const QStringList one{QStringLiteral("--overwrite"), QStringLiteral("-o"),
+                          work.filePath(QStringLiteral("one")), clips.first()};
     timed(cli, one, &status);
     const QList<QStringList> logged = dir.toolLog();
     qunsetenv("FAKE_LOG");

@@ -26,7 +26,8 @@
 
 namespace {
 
-const char *kLine = "frame=  120 fps= 60 q=28.0 size=     512kB time=00:00:04.80 bitrate= 873.8kbits/s speed=2.4x    ";
+const char *kLine =
+    "frame=  120 fps= 60 q=28.0 size=     512kB time=00:00:04.80 bitrate= 873.8kbits/s speed=2.4x    ";
 
 struct Watch {
     qint64 worstTurnGap = 0;
@@ -41,11 +42,12 @@ struct Watch {
     {
         turnClock.start();
         tickClock.start();
-        awake = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, [this] {
-            ++turns;
-            worstTurnGap = qMax(worstTurnGap, turnClock.nsecsElapsed() / 1000);
-            turnClock.restart();
-        });
+        awake =
+            QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, [this] {
+                ++turns;
+                worstTurnGap = qMax(worstTurnGap, turnClock.nsecsElapsed() / 1000);
+                turnClock.restart();
+            });
         timer.setTimerType(Qt::PreciseTimer);
         timer.setInterval(10);
         QObject::connect(&timer, &QTimer::timeout, [this] {
@@ -61,7 +63,8 @@ struct Watch {
     }
     void print() const
     {
-        std::printf("    event loop: %lld turns, worst gap between turns %.2f ms, worst 10 ms timer lateness %.2f ms\n",
+        std::printf("    event loop: %lld turns, worst gap between turns %.2f ms, worst 10 ms timer lateness "
+                    "%.2f ms\n",
                     (long long)turns, worstTurnGap / 1000.0, worstTimerLate / 1000.0);
     }
 };
@@ -75,10 +78,14 @@ double mbPerSecond(qint64 bytes, qint64 ns)
 struct Tool {
     QTemporaryDir work;
     QString script = work.filePath(QStringLiteral("status-lines.sh"));
-    Tool() { writeFileBytes(script, QByteArray("yes '") + kLine + "' | tr '\\n' '\\r' | head -c \"$1\" >&2\n"); }
+    Tool()
+    {
+        writeFileBytes(script, QByteArray("yes '") + kLine + "' | tr '\\n' '\\r' | head -c \"$1\" >&2\n");
+    }
     QString command(qint64 size) const
     {
-        return QStringLiteral("/bin/sh ") + cmdline::quoteArgument(script) + QLatin1Char(' ') + QString::number(size);
+        return QStringLiteral("/bin/sh ") + cmdline::quoteArgument(script) + QLatin1Char(' ')
+            + QString::number(size);
     }
 };
 
@@ -94,7 +101,8 @@ qint64 toolAlone(const Tool &tool, qint64 bytes)
     alone.start(QStringLiteral("/bin/sh"), {tool.script, QString::number(bytes)});
     alone.waitForFinished(-1);
     const qint64 aloneNs = clock.nsecsElapsed();
-    std::printf("  tool to /dev/null:        %8.0f MB/s  (%.2f s)\n", mbPerSecond(bytes, aloneNs), aloneNs / 1e9);
+    std::printf("  tool to /dev/null:        %8.0f MB/s  (%.2f s)\n", mbPerSecond(bytes, aloneNs),
+                aloneNs / 1e9);
 
     QProcess drained;
     drained.setProcessChannelMode(QProcess::MergedChannels);
@@ -118,17 +126,19 @@ void runnerAlone(const Tool &tool, qint64 bytes, qint64 aloneNs)
     watch.start();
     QElapsedTimer clock;
     clock.start();
-    const mdlDOSPipe::RunResult run = mdlDOSPipe::ExecuteApp(
-        tool.command(bytes), tool.work.path(), [&](const QString &, const QByteArray &b, const ProgressParser &) {
-            received += b.size();
-            ++chunks;
-        });
+    const mdlDOSPipe::RunResult run =
+        mdlDOSPipe::ExecuteApp(tool.command(bytes), tool.work.path(),
+                               [&](const QString &, const QByteArray &b, const ProgressParser &) {
+                                   received += b.size();
+                                   ++chunks;
+                               });
     const qint64 runnerNs = clock.nsecsElapsed();
     watch.stop();
-    std::printf("  runner, counting sink:    %8.0f MB/s  (%.2f s, %.2fx the time of the tool alone), %lld bytes in "
-                "%lld reads, exit status %d\n",
-                mbPerSecond(received, runnerNs), runnerNs / 1e9, double(runnerNs) / double(aloneNs),
-                (long long)received, (long long)chunks, run.exitCode.value_or(-1));
+    std::printf(
+        "  runner, counting sink:    %8.0f MB/s  (%.2f s, %.2fx the time of the tool alone), %lld bytes in "
+        "%lld reads, exit status %d\n",
+        mbPerSecond(received, runnerNs), runnerNs / 1e9, double(runnerNs) / double(aloneNs),
+        (long long)received, (long long)chunks, run.exitCode.value_or(-1));
     watch.print();
 }
 
@@ -147,11 +157,12 @@ void throughTheWindow(const Tool &tool, qint64 bytes)
     windowWatch.start();
     QElapsedTimer clock;
     clock.start();
-    window.run(ToolRun{tool.command(windowBytes), ToolRun::Tool, QString(), QString(), QStringLiteral("bench")});
+    window.run(
+        ToolRun{tool.command(windowBytes), ToolRun::Tool, QString(), QString(), QStringLiteral("bench")});
     const qint64 windowNs = clock.nsecsElapsed();
     windowWatch.stop();
-    std::printf("  progress window (%lld MB):  %8.1f MB/s  (%.2f s)\n", (long long)(windowBytes / (1024 * 1024)),
-                mbPerSecond(shown, windowNs), windowNs / 1e9);
+    std::printf("  progress window (%lld MB):  %8.1f MB/s  (%.2f s)\n",
+                (long long)(windowBytes / (1024 * 1024)), mbPerSecond(shown, windowNs), windowNs / 1e9);
     windowWatch.print();
 }
 
@@ -175,7 +186,8 @@ int main(int argc, char *argv[])
     idle.start();
     mdlDOSPipe::ExecuteApp(QStringLiteral("/bin/sleep 2"), tool.work.path(), {});
     idle.stop();
-    std::printf("  silent tool (2 s):        worst gap between turns %.2f ms, worst 10 ms timer lateness %.2f ms\n",
-                idle.worstTurnGap / 1000.0, idle.worstTimerLate / 1000.0);
+    std::printf(
+        "  silent tool (2 s):        worst gap between turns %.2f ms, worst 10 ms timer lateness %.2f ms\n",
+        idle.worstTurnGap / 1000.0, idle.worstTimerLate / 1000.0);
     return 0;
 }

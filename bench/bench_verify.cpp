@@ -107,9 +107,10 @@ int main(int argc, char *argv[])
     std::printf("making a 30-second 1280x720 clip...\n");
     std::fflush(stdout);
     if (!runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                    QStringLiteral("testsrc2=size=1280x720:rate=25"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                    QStringLiteral("-i"), QStringLiteral("sine=frequency=440:sample_rate=44100"),
-                    QStringLiteral("-t"), QStringLiteral("30"), QStringLiteral("-c:v"), QStringLiteral("mpeg4"),
+                    QStringLiteral("testsrc2=size=1280x720:rate=25"), QStringLiteral("-f"),
+                    QStringLiteral("lavfi"), QStringLiteral("-i"),
+                    QStringLiteral("sine=frequency=440:sample_rate=44100"), QStringLiteral("-t"),
+                    QStringLiteral("30"), QStringLiteral("-c:v"), QStringLiteral("mpeg4"),
                     QStringLiteral("-q:v"), QStringLiteral("3"), QStringLiteral("-c:a"),
                     QStringLiteral("pcm_s16le"), clip}))
         fail("could not make the clip");
@@ -137,9 +138,10 @@ int main(int argc, char *argv[])
     }
     std::printf("MP4 of a 30 s 1280x720 clip, %d pair(s): without verification %.2f s, with %.2f s\n", pairs,
                 plain.wall, verified.wall);
-    std::printf("ratio of wall times (with / without): %.3f (aim: at most 1.02)\n", verified.wall / plain.wall);
-    std::printf("ratio of processor times (with / without): %.3f (%.2f s / %.2f s)\n", verified.cpu / plain.cpu,
-                verified.cpu, plain.cpu);
+    std::printf("ratio of wall times (with / without): %.3f (aim: at most 1.02)\n",
+                verified.wall / plain.wall);
+    std::printf("ratio of processor times (with / without): %.3f (%.2f s / %.2f s)\n",
+                verified.cpu / plain.cpu, verified.cpu, plain.cpu);
     // The same cost from the ffprobe runs alone, which the noise of the
     // encoder's own time does not blur.
     std::printf("ffprobe runs alone: %d in %.3f s; (without + them) / without: %.3f\n", verified.verifyRuns,

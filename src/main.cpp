@@ -48,7 +48,8 @@ int main(int argc, char *argv[])
     if (promptLog.isEmpty())
         prompts = std::make_unique<QtPrompts>();
     else
-        prompts = std::make_unique<LoggingPrompts>(promptLog, qEnvironmentVariableIntValue("VIDLARK_PROMPT_ANSWER"));
+        prompts = std::make_unique<LoggingPrompts>(promptLog,
+                                                   qEnvironmentVariableIntValue("VIDLARK_PROMPT_ANSWER"));
     // The application folder is the folder of the program binary, resolved
     // through links.
     Forms forms(*prompts, QApplication::applicationDirPath());

@@ -1,8 +1,8 @@
 #include "app/frmAbout.h"
 
+#include "app/weblinks.h"
 #include "common/prompts.h"
 #include "common/ui_controls.h"
-#include "app/weblinks.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -36,13 +36,16 @@ frmAbout::frmAbout(IPrompts &prompts, QWidget *parent) : QDialog(parent), m_prom
     imgSplash->setAccessibleName(QStringLiteral("Vidlark Web Video Encoder 4"));
 
     Frame1 = ui::named(new QGroupBox(this), "Frame1");
-    lblUses = ui::named(new QLabel(QStringLiteral("Vidlark Web Vdeo Encoder uses FFMPEG and QT-FS"), Frame1), "lblUses", QStringLiteral(" Yes we love them! "));
+    lblUses = ui::named(new QLabel(QStringLiteral("Vidlark Web Vdeo Encoder uses FFMPEG and QT-FS"), Frame1),
+                        "lblUses", QStringLiteral(" Yes we love them! "));
     lblWebsite = ui::named(new QLabel(QStringLiteral("Website:"), Frame1), "lblWebsite");
     lblVidlark = makeLink(Frame1, "lblVidlark", weblinks::home, QStringLiteral(" Visit Website "));
     lblSupport = ui::named(new QLabel(QStringLiteral("Support:"), Frame1), "lblSupport");
-    lblVidlarkSupport = makeLink(Frame1, "lblVidlarkSupport", weblinks::support, QStringLiteral(" Vidlark Support "));
+    lblVidlarkSupport =
+        makeLink(Frame1, "lblVidlarkSupport", weblinks::support, QStringLiteral(" Vidlark Support "));
     lblOther = ui::named(new QLabel(QStringLiteral("Contact:"), Frame1), "lblOther");
-    lblVidlarkContact = makeLink(Frame1, "lblVidlarkContact", weblinks::contact, QStringLiteral(" Contact Vidlark "));
+    lblVidlarkContact =
+        makeLink(Frame1, "lblVidlarkContact", weblinks::contact, QStringLiteral(" Contact Vidlark "));
 
     auto *grid = new QGridLayout(Frame1);
     grid->addWidget(lblUses, 0, 0, 1, 2);
@@ -54,7 +57,8 @@ frmAbout::frmAbout(IPrompts &prompts, QWidget *parent) : QDialog(parent), m_prom
     grid->addWidget(lblVidlarkContact, 3, 1);
     grid->setColumnStretch(1, 1);
 
-    cmdOk = ui::named(new QPushButton(QStringLiteral("&OK"), this), "cmdOk", QStringLiteral(" Close this window "));
+    cmdOk = ui::named(new QPushButton(QStringLiteral("&OK"), this), "cmdOk",
+                      QStringLiteral(" Close this window "));
     cmdOk->setDefault(true);
 
     auto *top = new QHBoxLayout;
@@ -76,7 +80,19 @@ frmAbout::frmAbout(IPrompts &prompts, QWidget *parent) : QDialog(parent), m_prom
     connect(cmdOk, &QPushButton::clicked, this, &frmAbout::cmdOk_Click);
 }
 
-void frmAbout::lblVidlark_Click() { m_prompts.openUrl(weblinks::home); }
-void frmAbout::lblVidlarkSupport_Click() { m_prompts.openUrl(weblinks::support); }
-void frmAbout::lblVidlarkContact_Click() { m_prompts.openUrl(weblinks::contact); }
-void frmAbout::cmdOk_Click() { accept(); }
+void frmAbout::lblVidlark_Click()
+{
+    m_prompts.openUrl(weblinks::home);
+}
+void frmAbout::lblVidlarkSupport_Click()
+{
+    m_prompts.openUrl(weblinks::support);
+}
+void frmAbout::lblVidlarkContact_Click()
+{
+    m_prompts.openUrl(weblinks::contact);
+}
+void frmAbout::cmdOk_Click()
+{
+    accept();
+}

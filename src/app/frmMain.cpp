@@ -2,12 +2,12 @@
 
 #include "app/frmAbout.h"
 #include "app/frmSplash.h"
-#include "common/mdlMain.h"
-#include "common/prompts.h"
-#include "common/errors.h"
-#include "common/ui_controls.h"
 #include "app/ui_forms.h"
 #include "app/weblinks.h"
+#include "common/errors.h"
+#include "common/mdlMain.h"
+#include "common/prompts.h"
+#include "common/ui_controls.h"
 #include "mp4fix/frmFixMp4.h"
 #include "process/frmProgress.h"
 #include "settings/encodesettings.h"
@@ -212,7 +212,19 @@ void frmMain::mnuAbout_Click()
     about.exec();
 }
 
-void frmMain::mnuDocumentation_Click() { m_forms.prompts().openUrl(weblinks::documentation); }
-void frmMain::mnuSupport_Click() { m_forms.prompts().openUrl(weblinks::support); }
-void frmMain::lblLink_Click() { m_forms.prompts().openUrl(weblinks::players); }
-void frmMain::imgFBLike_Click() { m_forms.prompts().openUrl(weblinks::facebook); }
+void frmMain::mnuDocumentation_Click()
+{
+    m_forms.prompts().openUrl(weblinks::documentation);
+}
+void frmMain::mnuSupport_Click()
+{
+    m_forms.prompts().openUrl(weblinks::support);
+}
+void frmMain::lblLink_Click()
+{
+    m_forms.prompts().openUrl(weblinks::players);
+}
+void frmMain::imgFBLike_Click()
+{
+    m_forms.prompts().openUrl(weblinks::facebook);
+}

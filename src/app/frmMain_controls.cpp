@@ -82,14 +82,17 @@ void frmMain::buildStepOne()
                             QStringLiteral(" Lock the output folder for multiple sessions of encoding "));
     lblOutputFormat = caption(Frame1, "lblOutputFormat", QStringLiteral("Output Format(s):"),
                               QStringLiteral(" Select an output format "));
-    chkFLV = named(new QCheckBox(QStringLiteral("FLV"), Frame1), "chkFLV", QStringLiteral(" Encode to FLV (H.264) "));
+    chkFLV = named(new QCheckBox(QStringLiteral("FLV"), Frame1), "chkFLV",
+                   QStringLiteral(" Encode to FLV (H.264) "));
     chkMp4 = named(new QCheckBox(QStringLiteral("Mp4"), Frame1), "chkMp4",
                    QStringLiteral(" Encode to Mp4 (H.264) iOS compatible "));
-    chkWebm = named(new QCheckBox(QStringLiteral("WebM"), Frame1), "chkWebm", QStringLiteral(" Encode to WebM "));
+    chkWebm =
+        named(new QCheckBox(QStringLiteral("WebM"), Frame1), "chkWebm", QStringLiteral(" Encode to WebM "));
     const char *nameNames[3] = {"lblOutputFileName_0", "lblOutputFileName_1", "lblOutputFileName_2"};
     const QString nameCaptions[3] = {QStringLiteral("FLV File Name:"), QStringLiteral("Mp4 File Name:"),
                                      QStringLiteral("WebM File Name:")};
-    const QString nameTips[3] = {QStringLiteral(" Output FLV file name "), QStringLiteral(" Output Mp4 file name "),
+    const QString nameTips[3] = {QStringLiteral(" Output FLV file name "),
+                                 QStringLiteral(" Output Mp4 file name "),
                                  QStringLiteral(" Output WebM file name ")};
     for (int i = 0; i < 3; ++i)
         lblOutputFileName[size_t(i)] = caption(Frame1, nameNames[i], nameCaptions[i], nameTips[i]);
@@ -126,24 +129,26 @@ void frmMain::buildStepTwo()
     cmbVideoBitrate = dropDown(Frame2, "cmbVideoBitrate", QStringLiteral(" Select video bitrate "));
     lblVideoKbps = caption(Frame2, "lblVideoKbps", QStringLiteral("kbps"));
     lblVideoFramerate = caption(Frame2, "lblVideoFramerate", QStringLiteral("Video Framerate:"));
-    cmbVideoFrameRate = dropDown(Frame2, "cmbVideoFrameRate",
-                                 QStringLiteral(" Select video framerate (frames per second) "));
+    cmbVideoFrameRate =
+        dropDown(Frame2, "cmbVideoFrameRate", QStringLiteral(" Select video framerate (frames per second) "));
     lblVideoFps = caption(Frame2, "lblVideoFps", QStringLiteral("fps"));
     buddy(lblVideoRate, cmbVideoBitrate);
     buddy(lblVideoFramerate, cmbVideoFrameRate);
-    optVideoWindowOriginal = named(new QRadioButton(QStringLiteral("Keep Original Video Window Size"), Frame2),
-                                   "optVideoWindowOriginal",
-                                   QStringLiteral(" Keep the video window same size as the source video "));
-    optVideoWindowResize = named(new QRadioButton(QStringLiteral("Resize to (W x H)"), Frame2), "optVideoWindowResize",
-                                 QStringLiteral(" Resize the video window to a predefined video window size "));
+    optVideoWindowOriginal = named(
+        new QRadioButton(QStringLiteral("Keep Original Video Window Size"), Frame2), "optVideoWindowOriginal",
+        QStringLiteral(" Keep the video window same size as the source video "));
+    optVideoWindowResize =
+        named(new QRadioButton(QStringLiteral("Resize to (W x H)"), Frame2), "optVideoWindowResize",
+              QStringLiteral(" Resize the video window to a predefined video window size "));
     cmbVideoWindow = dropDown(Frame2, "cmbVideoWindow", QStringLiteral(" Select video window size "));
     cmbVideoWindow->setAccessibleName(QStringLiteral("Video window size"));
     chkWatermark = named(new QCheckBox(QStringLiteral("Watermark Output Video"), Frame2), "chkWatermark",
                          QStringLiteral(" Watermark the output video "));
     cmdWMOptions = named(new QPushButton(QStringLiteral("&Options..."), Frame2), "cmdWMOptions",
                          QStringLiteral(" Watermark options  "));
-    chkGrabStillImage = named(new QCheckBox(QStringLiteral("Grab Still Image from Video at Time (mm:ss)"), Frame2),
-                              "chkGrabStillImage", QStringLiteral(" Grab a still image from the video "));
+    chkGrabStillImage =
+        named(new QCheckBox(QStringLiteral("Grab Still Image from Video at Time (mm:ss)"), Frame2),
+              "chkGrabStillImage", QStringLiteral(" Grab a still image from the video "));
     txtFrameMinute = timeField(Frame2, "txtFrameMinute", QStringLiteral("Still image minute"));
     lblFrameTimeDot = caption(Frame2, "lblFrameTimeDot", QStringLiteral(":"));
     txtFrameSecond = timeField(Frame2, "txtFrameSecond", QStringLiteral("Still image second"));
@@ -208,7 +213,8 @@ QHBoxLayout *frmMain::buildButtons(QWidget *central)
     cmdEncode->setFont(bold);
     cmdEncode->setMinimumHeight(35);
     cmdEncode->setMinimumWidth(260);
-    imgFBLike = named(new LinkLabel(central), "imgFBLike", QStringLiteral(" Please \"Like\" us on FaceBook "));
+    imgFBLike =
+        named(new LinkLabel(central), "imgFBLike", QStringLiteral(" Please \"Like\" us on FaceBook "));
     imgFBLike->setPixmap(QPixmap(QStringLiteral(":/vidlark/like.gif")));
     imgFBLike->setAccessibleName(QStringLiteral("Like Vidlark on FaceBook"));
     lblLink = named(new LinkLabel(central), "lblLink", QStringLiteral(" Stream video on your website  "));

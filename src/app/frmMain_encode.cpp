@@ -21,7 +21,8 @@ encode::Request frmMain::encodeRequest()
 
 void frmMain::cmdEncode_Click()
 {
-    const encode::JobResult result = encode::runEncodeJob(encodeRequest(), m_forms.prompts(), m_forms.progress());
+    const encode::JobResult result =
+        encode::runEncodeJob(encodeRequest(), m_forms.prompts(), m_forms.progress());
     if (!result.refusedSubject) {
         lastMade = result.made;
         return;

@@ -3,9 +3,9 @@
 // watermark box and its options button, and the time-field keys.
 #include "app/frmMain.h"
 
-#include "common/prompts.h"
-#include "common/errors.h"
 #include "app/ui_forms.h"
+#include "common/errors.h"
+#include "common/prompts.h"
 #include "settings/encodesettings.h"
 #include "watermark/frmWatermarkOptions.h"
 

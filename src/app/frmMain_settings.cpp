@@ -2,10 +2,10 @@
 // and the profile named on the command line.
 #include "app/frmMain.h"
 
-#include "common/prompts.h"
-#include "common/errors.h"
-#include "common/textfiles.h"
 #include "app/ui_forms.h"
+#include "common/errors.h"
+#include "common/prompts.h"
+#include "common/textfiles.h"
 #include "settings/encodesettings.h"
 #include "settings/frmListEditor.h"
 #include "settings/profile.h"
@@ -20,7 +20,8 @@ const QString profileFilter = QStringLiteral("Vidlark Web Video Encoder Profile|
 void frmMain::mnuSaveProfile_Click()
 {
     IPrompts &prompts = m_forms.prompts();
-    const std::optional<QString> chosen = prompts.saveFile(QStringLiteral("Save Profile"), profileFilter, true);
+    const std::optional<QString> chosen =
+        prompts.saveFile(QStringLiteral("Save Profile"), profileFilter, true);
     if (!chosen || chosen->isEmpty())
         return;
     const QString path = *chosen;
@@ -76,7 +77,8 @@ void frmMain::LoadProfile(const QString &path)
 void frmMain::mnuVideoRates_Click()
 {
     {
-        frmListEditor editor(frmListEditor::List::VideoBitrates, m_forms.prompts(), m_forms.appFolder(), this);
+        frmListEditor editor(frmListEditor::List::VideoBitrates, m_forms.prompts(), m_forms.appFolder(),
+                             this);
         editor.exec();
     }
     // Saved or not, the list shows the file again with its start selection.
@@ -86,7 +88,8 @@ void frmMain::mnuVideoRates_Click()
 void frmMain::mnuVideoWindowSizes_Click()
 {
     {
-        frmListEditor editor(frmListEditor::List::VideoWindowSizes, m_forms.prompts(), m_forms.appFolder(), this);
+        frmListEditor editor(frmListEditor::List::VideoWindowSizes, m_forms.prompts(), m_forms.appFolder(),
+                             this);
         editor.exec();
     }
     LoadVideoWindowSizes();
@@ -99,7 +102,8 @@ void frmMain::applyCommandLineProfile()
     // through gets them removed here, only when both are there.
     QString argument = m_forms.arguments.value(0);
     if (!argument.isEmpty()) {
-        if (argument.size() >= 2 && argument.startsWith(QLatin1Char('"')) && argument.endsWith(QLatin1Char('"')))
+        if (argument.size() >= 2 && argument.startsWith(QLatin1Char('"'))
+            && argument.endsWith(QLatin1Char('"')))
             argument = argument.mid(1, argument.size() - 2);
         LoadProfile(argument);
     }

@@ -14,7 +14,8 @@ public:
 
     int message(MsgIcon icon, const QString &title, const QString &text, MsgButtons buttons) override;
     std::optional<QString> openFile(const QString &title, const QString &filter, bool mustExist) override;
-    std::optional<QString> saveFile(const QString &title, const QString &filter, bool overwritePrompt) override;
+    std::optional<QString> saveFile(const QString &title, const QString &filter,
+                                    bool overwritePrompt) override;
     QString browseForFolder(const QString &title) override;
     quint32 chooseColor(quint32 startColor) override;
     void openUrl(const QString &url) override;

@@ -4,8 +4,8 @@
 #include "cli/console.h"
 #include "cli/options.h"
 #include "common/errors.h"
-#include "encode/encodejob.h"
 #include "encode/commandlines.h"
+#include "encode/encodejob.h"
 #include "encode/verify.h"
 #include "settings/encodesettings.h"
 
@@ -76,8 +76,9 @@ void prepareSettings(encodesettings::Settings &model, const Options &o, const QS
         // Built as the dialog's Save builds it; the picture copy lies in
         // this invocation's own folder, where its encoders run.
         // Neither kind chosen builds nothing, which the check refuses.
-        if (const auto filter = watermark::buildFilter(watermark::settingsOf(model, appFolder), watermark::State(),
-                                                       workingFolder, watermark::programName())) {
+        if (const auto filter =
+                watermark::buildFilter(watermark::settingsOf(model, appFolder), watermark::State(),
+                                       workingFolder, watermark::programName())) {
             model.setText(settings::WatermarkFilter, filter->text);
             model.setText(settings::PictureName, filter->imageName);
         }
@@ -122,7 +123,8 @@ public:
         const QList<encode::PlannedOutput> planned = encode::plannedOutputs(r);
 
         if (Interrupts::received())
-            return settleAll(planned, encode::Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
+            return settleAll(planned, encode::Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"),
+                             false);
         if (m_undecodable.contains(source))
             return settleAll(planned, encode::Status::Refused,
                              QStringLiteral("THE SOURCE FILE NAME IS NOT VALID UTF-8."));
@@ -152,8 +154,8 @@ public:
 
         const encode::JobResult job =
             encode::runEncodeJob(r, m_prompts, m_runner, [this](const encode::OutputReport &report) {
-                m_console.result(encode::formatName(report.format), encode::statusName(report.status), report.path,
-                                 report.reason);
+                m_console.result(encode::formatName(report.format), encode::statusName(report.status),
+                                 report.path, report.reason);
             });
         if (m_options.html && videotag::hasVideo(job.made)) {
             videotag::Made made = job.made;
@@ -193,14 +195,13 @@ int run(const QStringList &arguments, const QString &appFolder, std::FILE *out, 
 {
     const Parsed parsed = parseArguments(arguments);
     switch (parsed.what) {
-    case Parsed::Help:
-        std::fputs(helpText().toUtf8().constData(), out);
-        return AllMade;
+    case Parsed::Help: std::fputs(helpText().toUtf8().constData(), out); return AllMade;
     case Parsed::Version:
         std::fprintf(out, "vidlark-encode %s\n", qPrintable(QCoreApplication::applicationVersion()));
         return AllMade;
     case Parsed::BadUsage:
-        std::fprintf(err, "vidlark-encode: %s\nTry 'vidlark-encode --help'.\n", parsed.error.toUtf8().constData());
+        std::fprintf(err, "vidlark-encode: %s\nTry 'vidlark-encode --help'.\n",
+                     parsed.error.toUtf8().constData());
         return BadUsage;
     case Parsed::Run: break;
     }
@@ -238,8 +239,9 @@ int run(const QStringList &arguments, const QString &appFolder, std::FILE *out, 
         return BadUsage;
     }
     if (!verify::present(appFolder))
-        console.error(QStringLiteral("engine/ffprobe is missing: outputs are judged by the encoder's exit status "
-                                     "alone."));
+        console.error(
+            QStringLiteral("engine/ffprobe is missing: outputs are judged by the encoder's exit status "
+                           "alone."));
 
     const QSet<QString> notUtf8 = undecodable(rawArguments);
     Batch batch(options, console, model, appFolder, working.path(), notUtf8);

@@ -3,9 +3,9 @@
 // window's start-up settings, or a profile applied as Load Profile applies
 // it), then for each source the request the window would make for it, run
 // by the same encode job.
-#include <QString>
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <QStringList>
 
 #include <cstdio>

@@ -34,8 +34,8 @@ QByteArray snapshotText(const QString &path)
     const files::FileSnapshot s = files::FileSnapshot::of(path);
     if (!s.exists)
         return "-";
-    return QByteArray::number(s.device) + ' ' + QByteArray::number(s.inode) + ' ' + QByteArray::number(s.size) + ' '
-        + QByteArray::number(s.mtimeNs) + ' ' + QByteArray::number(s.ctimeNs);
+    return QByteArray::number(s.device) + ' ' + QByteArray::number(s.inode) + ' ' + QByteArray::number(s.size)
+        + ' ' + QByteArray::number(s.mtimeNs) + ' ' + QByteArray::number(s.ctimeNs);
 }
 
 // True when an owner line names a process of this host that has ended (or
@@ -88,7 +88,8 @@ enum class Mark { Made, Taken, Impossible };
 Mark makeMark(const QString &mark, const QString &output)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const int fd = ::open(QFile::encodeName(mark).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd =
+            ::open(QFile::encodeName(mark).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
             const QByteArray text = owner() + '\n' + snapshotText(output) + '\n';
             [[maybe_unused]] const ssize_t written = ::write(fd, text.constData(), size_t(text.size()));

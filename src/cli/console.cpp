@@ -94,7 +94,9 @@ void Console::runStarted(const ToolRun &run)
     if (m_options.quiet || m_options.json)
         return;
     if (!m_terminal)
-        line(m_out, fileName(m_source) + QStringLiteral(": ") + run.label + QStringLiteral(" started: ") + run.output);
+        line(m_out,
+             fileName(m_source) + QStringLiteral(": ") + run.label + QStringLiteral(" started: ")
+                 + run.output);
 }
 
 void Console::progress(const ToolRun &run, const ProgressFigures &figures)
@@ -186,11 +188,12 @@ void Console::summary(int sources, int exitStatus)
         return;
     }
     if (!m_options.quiet)
-        line(m_out, QStringLiteral("%1 made, %2 failed, %3 refused, %4 cancelled")
-                        .arg(m_made)
-                        .arg(m_failed)
-                        .arg(m_refused)
-                        .arg(m_cancelled));
+        line(m_out,
+             QStringLiteral("%1 made, %2 failed, %3 refused, %4 cancelled")
+                 .arg(m_made)
+                 .arg(m_failed)
+                 .arg(m_refused)
+                 .arg(m_cancelled));
 }
 
 int ConsolePrompts::message(MsgIcon, const QString &, const QString &text, MsgButtons buttons)
@@ -234,8 +237,7 @@ Interrupts::Interrupts()
     auto *notifier = new QSocketNotifier(g_wakeUp[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [] {
         char drain[64];
-        while (::read(g_wakeUp[0], drain, sizeof drain) > 0) {
-        }
+        while (::read(g_wakeUp[0], drain, sizeof drain) > 0) {}
         mdlKillProcess::KillProcess(QString());
     });
 }

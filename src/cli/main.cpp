@@ -16,6 +16,6 @@ int main(int argc, char *argv[])
     QList<QByteArray> raw;
     for (int i = 1; i < argc; ++i)
         raw << QByteArray(argv[i]);
-    return cli::run(QCoreApplication::arguments().mid(1), QCoreApplication::applicationDirPath(), stdout, stderr,
-                    raw);
+    return cli::run(QCoreApplication::arguments().mid(1), QCoreApplication::applicationDirPath(), stdout,
+                    stderr, raw);
 }

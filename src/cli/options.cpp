@@ -52,8 +52,8 @@ QString usageError(const QCommandLineParser &parser)
 {
     if (!parser.unknownOptionNames().isEmpty()) {
         const QString name = parser.unknownOptionNames().constFirst();
-        return QStringLiteral("unknown option ") + (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"))
-            + name;
+        return QStringLiteral("unknown option ")
+            + (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
     }
     static const QRegularExpression missing(QStringLiteral("^Missing value after '(.*)'\\.$"));
     const QRegularExpressionMatch m = missing.match(parser.errorText());
@@ -73,7 +73,8 @@ Parsed parseArguments(const QStringList &arguments)
     };
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("DIR"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("DIR"));
     const QCommandLineOption profile({QStringLiteral("p"), QStringLiteral("profile")}, QString(),
                                      QStringLiteral("FILE"));
     const QCommandLineOption formats({QStringLiteral("f"), QStringLiteral("formats")}, QString(),

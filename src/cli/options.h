@@ -8,8 +8,8 @@ namespace cli {
 
 struct Options {
     QStringList sources;
-    QString outputDir;             // empty: each source's own folder
-    QString profile;               // empty: the window's start-up settings
+    QString outputDir;                  // empty: each source's own folder
+    QString profile;                    // empty: the window's start-up settings
     std::optional<bool> flv, mp4, webm; // set when --formats was given
     std::optional<QString> stillMinute, stillSecond;
     bool overwrite = false;

@@ -1,7 +1,7 @@
 #include "common/errors.h"
 
-#include <QFileDevice>
 #include <QDir>
+#include <QFileDevice>
 #include <QFileInfo>
 
 QString runtimeErrorDescription(int number)
@@ -24,9 +24,8 @@ QString runtimeErrorDescription(int number)
 
 RuntimeError::RuntimeError(int number, const QString &description)
     : std::runtime_error(
-          (description.isEmpty() ? runtimeErrorDescription(number) : description).toStdString()),
-      m_number(number),
-      m_description(description.isEmpty() ? runtimeErrorDescription(number) : description)
+        (description.isEmpty() ? runtimeErrorDescription(number) : description).toStdString()),
+      m_number(number), m_description(description.isEmpty() ? runtimeErrorDescription(number) : description)
 {
 }
 
@@ -44,8 +43,8 @@ Refusal Refusal::ofProfileLine(const QString &message, int line)
 
 QString generalErrorText(const RuntimeError &error)
 {
-    return (QStringLiteral("Error# ") + QString::number(error.number()) + QLatin1Char(' ') + error.description()
-            + QStringLiteral(". Please contact support."))
+    return (QStringLiteral("Error# ") + QString::number(error.number()) + QLatin1Char(' ')
+            + error.description() + QStringLiteral(". Please contact support."))
         .toUpper();
 }
 
@@ -55,15 +54,13 @@ RuntimeError fileError(int qfileError, const QString &path, bool writing)
     if (!info.absoluteDir().exists())
         return RuntimeError(rt::PathNotFound);
     switch (qfileError) {
-    case QFileDevice::PermissionsError:
-        return RuntimeError(rt::PermissionDenied);
+    case QFileDevice::PermissionsError: return RuntimeError(rt::PermissionDenied);
     case QFileDevice::OpenError:
         if (!writing && !info.exists())
             return RuntimeError(rt::FileNotFound);
         if (info.exists() && !(writing ? info.isWritable() : info.isReadable()))
             return RuntimeError(rt::PermissionDenied);
         return RuntimeError(rt::PathFileAccessError);
-    default:
-        return RuntimeError(rt::PathFileAccessError);
+    default: return RuntimeError(rt::PathFileAccessError);
     }
 }

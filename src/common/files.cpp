@@ -26,7 +26,8 @@ bool sameFile(const QString &a, const QString &b)
         return false;
     struct stat sa {};
     struct stat sb {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0)
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0
+        && ::stat(QFile::encodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     const QString ca = QFileInfo(a).canonicalFilePath();
     return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();

@@ -19,13 +19,11 @@ public:
     virtual ~IPrompts() = default;
 
     // Shows a message; returns vbOK, vbYes or vbNo.
-    virtual int message(MsgIcon icon, const QString &title, const QString &text,
-                        MsgButtons buttons) = 0;
+    virtual int message(MsgIcon icon, const QString &title, const QString &text, MsgButtons buttons) = 0;
 
     // File dialogs. The filter comes as "Name|pattern|Name|pattern" (patterns
     // separated by ";"). std::nullopt means the user cancelled.
-    virtual std::optional<QString> openFile(const QString &title, const QString &filter,
-                                            bool mustExist) = 0;
+    virtual std::optional<QString> openFile(const QString &title, const QString &filter, bool mustExist) = 0;
     virtual std::optional<QString> saveFile(const QString &title, const QString &filter,
                                             bool overwritePrompt) = 0;
 
@@ -44,7 +42,10 @@ public:
     virtual void showInFileManager(const QString &path) = 0;
 
     // Conveniences for the three message styles of the program.
-    void error(const QString &text) { message(MsgIcon::Critical, QStringLiteral("Error"), text, MsgButtons::OK); }
+    void error(const QString &text)
+    {
+        message(MsgIcon::Critical, QStringLiteral("Error"), text, MsgButtons::OK);
+    }
     void notice(const QString &text, const QString &title = QStringLiteral("Message"))
     {
         message(MsgIcon::Information, title, text, MsgButtons::OK);

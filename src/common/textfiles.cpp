@@ -2,8 +2,8 @@
 
 #include "common/errors.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 

@@ -5,10 +5,10 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QUrl>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
+#include <QUrl>
 
 namespace ui {
 
@@ -129,15 +129,15 @@ std::optional<int> typedCharacter(const QKeyEvent *event)
 
 } // namespace ui
 
-CaptionLabel::CaptionLabel(QWidget *parent, bool mirrorTooltip)
-    : QLabel(parent), m_mirror(mirrorTooltip)
+CaptionLabel::CaptionLabel(QWidget *parent, bool mirrorTooltip) : QLabel(parent), m_mirror(mirrorTooltip)
 {
     setTextFormat(Qt::PlainText);
 }
 
 void CaptionLabel::showAsPath(const QString &description, int minimumWidth)
 {
-    setStyleSheet(QStringLiteral("QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));
+    setStyleSheet(QStringLiteral(
+        "QLabel { border: 1px solid palette(mid); background: palette(base); padding: 2px; }"));
     if (minimumWidth > 0)
         setMinimumWidth(minimumWidth);
     // A long path must not widen the window.
@@ -214,8 +214,9 @@ void CaptionLabel::resizeEvent(QResizeEvent *event)
 void CaptionLabel::changeEvent(QEvent *event)
 {
     QLabel::changeEvent(event);
-    if (m_elide && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange
-                    || event->type() == QEvent::ContentsRectChange))
+    if (m_elide
+        && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange
+            || event->type() == QEvent::ContentsRectChange))
         showCaption();
 }
 
@@ -235,17 +236,14 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
 
 void LinkLabel::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter
-        || event->key() == Qt::Key_Space) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
         emit clicked();
         return;
     }
     QLabel::keyPressEvent(event);
 }
 
-ColorTextBox::ColorTextBox(QWidget *parent) : QLineEdit(parent)
-{
-}
+ColorTextBox::ColorTextBox(QWidget *parent) : QLineEdit(parent) {}
 
 void ColorTextBox::setForeColor(quint32 color)
 {

@@ -4,9 +4,9 @@
 // labels that mirror their caption into their tooltip, and link controls.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
-#include <QFont>
 #include <QString>
 
 #include <optional>

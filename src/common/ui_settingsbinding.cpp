@@ -25,19 +25,22 @@ void SettingsBinding::add(QWidget *control, Setting setting)
 void SettingsBinding::bind(QCheckBox *box, Setting setting)
 {
     add(box, setting);
-    connect(box, &QCheckBox::stateChanged, this, [this, box, setting] { m_model.setValue(setting, checkValue(box)); });
+    connect(box, &QCheckBox::stateChanged, this,
+            [this, box, setting] { m_model.setValue(setting, checkValue(box)); });
 }
 
 void SettingsBinding::bindOption(QAbstractButton *option, Setting setting)
 {
     add(option, setting);
-    connect(option, &QAbstractButton::toggled, this, [this, setting](bool on) { m_model.setValue(setting, on); });
+    connect(option, &QAbstractButton::toggled, this,
+            [this, setting](bool on) { m_model.setValue(setting, on); });
 }
 
 void SettingsBinding::bind(QComboBox *list, Setting setting)
 {
     add(list, setting);
-    connect(list, &QComboBox::currentIndexChanged, this, [this, setting](int index) { m_model.setValue(setting, index); });
+    connect(list, &QComboBox::currentIndexChanged, this,
+            [this, setting](int index) { m_model.setValue(setting, index); });
 }
 
 void SettingsBinding::bind(QLineEdit *box, Setting setting)
@@ -45,7 +48,8 @@ void SettingsBinding::bind(QLineEdit *box, Setting setting)
     if (settings::maxLength(setting) >= 0)
         box->setMaxLength(settings::maxLength(setting));
     add(box, setting);
-    connect(box, &QLineEdit::textChanged, this, [this, setting](const QString &text) { m_model.setText(setting, text); });
+    connect(box, &QLineEdit::textChanged, this,
+            [this, setting](const QString &text) { m_model.setText(setting, text); });
 }
 
 void SettingsBinding::bind(CaptionLabel *label, Setting setting)

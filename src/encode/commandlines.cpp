@@ -32,15 +32,16 @@ QString ffmpegHead(const Request &r)
 // " -minrate 500k -maxrate 500k -bufsize 500k": one bitrate for all three.
 QString rateLimits(const OptionPieces &p)
 {
-    return QStringLiteral(" -minrate ") + p.videoBitrateText + QStringLiteral(" -maxrate ") + p.videoBitrateText
-        + QStringLiteral(" -bufsize ") + p.videoBitrateText;
+    return QStringLiteral(" -minrate ") + p.videoBitrateText + QStringLiteral(" -maxrate ")
+        + p.videoBitrateText + QStringLiteral(" -bufsize ") + p.videoBitrateText;
 }
 
 // The option file's lines, then the watermark filter text when watermarking.
 QString extraOptions(const Request &r, const char *optionFile)
 {
     QString options;
-    for (const QString &line : textfiles::readLines(appfolder::joinPath(r.appFolder, QLatin1String(optionFile))))
+    for (const QString &line :
+         textfiles::readLines(appfolder::joinPath(r.appFolder, QLatin1String(optionFile))))
         options += QLatin1Char(' ') + line;
     if (r.watermarking())
         options += r.watermarkFilter;
@@ -68,10 +69,22 @@ OptionPieces optionPieces(const Request &r)
     return p;
 }
 
-QString flvOutputPath(const Request &r) { return r.outDir + r.flvName; }
-QString mp4OutputPath(const Request &r) { return r.outDir + r.mp4Name; }
-QString webmOutputPath(const Request &r) { return r.outDir + r.webmName; }
-QString mp4TempPath(const Request &r) { return mp4OutputPath(r) + QStringLiteral(".temp"); }
+QString flvOutputPath(const Request &r)
+{
+    return r.outDir + r.flvName;
+}
+QString mp4OutputPath(const Request &r)
+{
+    return r.outDir + r.mp4Name;
+}
+QString webmOutputPath(const Request &r)
+{
+    return r.outDir + r.webmName;
+}
+QString mp4TempPath(const Request &r)
+{
+    return mp4OutputPath(r) + QStringLiteral(".temp");
+}
 
 QString stillImagePath(const Request &r)
 {
@@ -85,7 +98,8 @@ QString flvCommand(const Request &r, const OptionPieces &p)
     return ffmpegHead(r) + QStringLiteral(" -f flv -acodec aac -strict experimental") + p.audioBitrateOption
         + p.sampleRateOption + p.channelOption + QStringLiteral(" -vcodec libx264 -b:v ") + p.videoBitrateText
         + p.sizeOption + p.frameRateOption + rateLimits(p)
-        + QStringLiteral(" -coder 1 -flags +loop -cmp +chroma -partitions +parti4x4+parti8x8+partp8x8+partb8x8 ")
+        + QStringLiteral(
+               " -coder 1 -flags +loop -cmp +chroma -partitions +parti4x4+parti8x8+partp8x8+partb8x8 ")
         + extraOptions(r, "config/configx264v1.txt") + QLatin1Char(' ') + quoted(flvOutputPath(r));
 }
 
@@ -107,17 +121,19 @@ QString faststartCommand(const Request &r)
 QString webmCommand(const Request &r, const OptionPieces &p)
 {
     // No frame rate here, whatever the list holds.
-    return ffmpegHead(r) + QStringLiteral("  -f webm -acodec libvorbis ") + p.channelOption + p.audioBitrateOption
-        + p.sampleRateOption + QStringLiteral(" -vcodec libvpx -b:v ") + p.videoBitrateText + p.sizeOption
-        + QStringLiteral(" -quality good -cpu-used 0 -qmin 10 -qmax 42") + rateLimits(p)
-        + (r.watermarking() ? r.watermarkFilter : QString()) + QLatin1Char(' ') + quoted(webmOutputPath(r));
+    return ffmpegHead(r) + QStringLiteral("  -f webm -acodec libvorbis ") + p.channelOption
+        + p.audioBitrateOption + p.sampleRateOption + QStringLiteral(" -vcodec libvpx -b:v ")
+        + p.videoBitrateText + p.sizeOption + QStringLiteral(" -quality good -cpu-used 0 -qmin 10 -qmax 42")
+        + rateLimits(p) + (r.watermarking() ? r.watermarkFilter : QString()) + QLatin1Char(' ')
+        + quoted(webmOutputPath(r));
 }
 
 QString stillImageCommand(const Request &r, const OptionPieces &p)
 {
     // The time goes in as typed: minute 5 and second 7 give 00:5:7.000.
-    return tool(r, ffmpeg) + QStringLiteral(" -i ") + quoted(r.source) + p.sizeOption + QStringLiteral(" -ss 00:")
-        + r.minute + QLatin1Char(':') + r.second + QStringLiteral(".000 -vframes 1 ") + quoted(stillImagePath(r));
+    return tool(r, ffmpeg) + QStringLiteral(" -i ") + quoted(r.source) + p.sizeOption
+        + QStringLiteral(" -ss 00:") + r.minute + QLatin1Char(':') + r.second
+        + QStringLiteral(".000 -vframes 1 ") + quoted(stillImagePath(r));
 }
 
 } // namespace commandlines

@@ -87,9 +87,13 @@ public:
         if (QFileInfo(output).isFile())
             place.setAside();
         const files::FileSnapshot before = files::FileSnapshot::of(output);
-        const qint16 kind = format == Format::Flv ? ToolRun::Flv : format == Format::Mp4 ? ToolRun::Mp4 : ToolRun::Webm;
-        const mdlDOSPipe::RunResult run = m_runner.run(ToolRun{command, kind, r.source, output, formatName(format)});
-        Judged judged{judge(run, output, before), QString(), run.report.position(), run.report.inputHasAudio()};
+        const qint16 kind = format == Format::Flv ? ToolRun::Flv
+            : format == Format::Mp4               ? ToolRun::Mp4
+                                                  : ToolRun::Webm;
+        const mdlDOSPipe::RunResult run =
+            m_runner.run(ToolRun{command, kind, r.source, output, formatName(format)});
+        Judged judged{judge(run, output, before), QString(), run.report.position(),
+                      run.report.inputHasAudio()};
         if (judged.outcome == Outcome::Made && run.succeeded())
             readBack(judged, output, run.report.duration());
         switch (*judged.outcome) {
@@ -152,7 +156,8 @@ public:
             return false;
         }
         if (made.verdict == faststart::Verdict::NotStreamable && judged.outcome == Outcome::Made)
-            judged = Judged{Outcome::Failed, QStringLiteral("MP4 NOT MADE STREAMABLE! ") + made.reason, {}, false};
+            judged =
+                Judged{Outcome::Failed, QStringLiteral("MP4 NOT MADE STREAMABLE! ") + made.reason, {}, false};
         settle(Format::Mp4, mp4, judged);
         return true;
     }
@@ -197,7 +202,8 @@ public:
         if (cancelled)
             report(Format::Still, image, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
         else
-            report(Format::Still, image, Status::Failed, QStringLiteral("STILL IMAGE NOT GRABBED! ") + reason);
+            report(Format::Still, image, Status::Failed,
+                   QStringLiteral("STILL IMAGE NOT GRABBED! ") + reason);
     }
 
     // The final question shows the last video made, else the still image.
@@ -341,7 +347,8 @@ QList<PlannedOutput> plannedOutputs(const Request &r)
 
 bool JobResult::allMade() const
 {
-    return std::all_of(outputs.cbegin(), outputs.cend(), [](const OutputReport &o) { return o.status == Status::Made; });
+    return std::all_of(outputs.cbegin(), outputs.cend(),
+                       [](const OutputReport &o) { return o.status == Status::Made; });
 }
 
 JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner, const Reporter &reported)
@@ -367,13 +374,16 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
         // every request; a later request puts it back first.
         if (r.watermarking() && r.imageWatermark) {
             try {
-                watermark::restorePictureCopy(r.tools(), r.pictureName, r.picturePath, watermark::programName());
+                watermark::restorePictureCopy(r.tools(), r.pictureName, r.picturePath,
+                                              watermark::programName());
             } catch (const Refusal &refusal) {
                 return refused(refusal, Subject::WatermarkPicture);
             }
         }
         const commandlines::OptionPieces pieces = commandlines::optionPieces(r);
-        if (r.flv == 1 && !job.encode(Format::Flv, commandlines::flvCommand(r, pieces), commandlines::flvOutputPath(r)).outcome)
+        if (r.flv == 1
+            && !job.encode(Format::Flv, commandlines::flvCommand(r, pieces), commandlines::flvOutputPath(r))
+                    .outcome)
             return result;
         if (r.mp4 == 1) {
             const QString mp4 = commandlines::mp4OutputPath(r);
@@ -381,16 +391,21 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
             if (!judged.outcome)
                 return result;
             // A failed encode left nothing to rewrite.
-            if (*judged.outcome != Outcome::Failed && !job.makeStreamable(mp4, commandlines::mp4TempPath(r), judged))
+            if (*judged.outcome != Outcome::Failed
+                && !job.makeStreamable(mp4, commandlines::mp4TempPath(r), judged))
                 return result;
         }
         if (r.webm == 1
-            && !job.encode(Format::Webm, commandlines::webmCommand(r, pieces), commandlines::webmOutputPath(r)).outcome)
+            && !job.encode(Format::Webm, commandlines::webmCommand(r, pieces),
+                           commandlines::webmOutputPath(r))
+                    .outcome)
             return result;
         if (r.stillImage == 1)
-            job.grabStill(commandlines::stillImageCommand(r, pieces), commandlines::stillImagePath(r), requestedSize(r));
+            job.grabStill(commandlines::stillImageCommand(r, pieces), commandlines::stillImagePath(r),
+                          requestedSize(r));
         if (r.imageWatermark) {
-            const QString copy = watermark::pictureCopyToDelete(r.tools(), r.pictureName, watermark::programName());
+            const QString copy =
+                watermark::pictureCopyToDelete(r.tools(), r.pictureName, watermark::programName());
             if (!copy.isEmpty())
                 QFile::remove(copy);
         }

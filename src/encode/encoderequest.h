@@ -20,28 +20,28 @@ struct Request {
     QString workingFolder;
 
     // Step 1.
-    QString source;        // lblInput
-    QString outDir;        // lblOutDir, ending in "/"
-    int flv = 0;           // chkFLV value: 0, 1 or 2 (greyed)
-    int mp4 = 0;           // chkMp4
-    int webm = 0;          // chkWebm
-    QString flvName;       // txtOutFileFLV
-    QString mp4Name;       // txtOutFileMp4
-    QString webmName;      // txtOutFileWebm
+    QString source;   // lblInput
+    QString outDir;   // lblOutDir, ending in "/"
+    int flv = 0;      // chkFLV value: 0, 1 or 2 (greyed)
+    int mp4 = 0;      // chkMp4
+    int webm = 0;     // chkWebm
+    QString flvName;  // txtOutFileFLV
+    QString mp4Name;  // txtOutFileMp4
+    QString webmName; // txtOutFileWebm
 
     // Step 2.
-    QString videoBitrate;            // cmbVideoBitrate text (kbit/s)
-    QString frameRate;               // cmbVideoFrameRate text ("Auto" for none)
-    bool originalWindowSize = true;  // optVideoWindowOriginal is selected
-    QString windowSize;              // cmbVideoWindow text ("640x480 4:3 VGA")
-    int watermark = 0;               // chkWatermark value
-    QString watermarkFilter;         // the watermark dialog's filter text
-    bool imageWatermark = false;     // the picture kind is chosen
-    QString pictureName;             // the picture copy's name
-    QString picturePath;             // the picture it is copied from
-    int stillImage = 0;              // chkGrabStillImage value
-    QString minute;                  // txtFrameMinute, as typed
-    QString second;                  // txtFrameSecond, as typed
+    QString videoBitrate;           // cmbVideoBitrate text (kbit/s)
+    QString frameRate;              // cmbVideoFrameRate text ("Auto" for none)
+    bool originalWindowSize = true; // optVideoWindowOriginal is selected
+    QString windowSize;             // cmbVideoWindow text ("640x480 4:3 VGA")
+    int watermark = 0;              // chkWatermark value
+    QString watermarkFilter;        // the watermark dialog's filter text
+    bool imageWatermark = false;    // the picture kind is chosen
+    QString pictureName;            // the picture copy's name
+    QString picturePath;            // the picture it is copied from
+    int stillImage = 0;             // chkGrabStillImage value
+    QString minute;                 // txtFrameMinute, as typed
+    QString second;                 // txtFrameSecond, as typed
 
     // Step 3.
     QString audioBitrate; // cmbAudioBitrate text (kbit/s)
@@ -54,7 +54,6 @@ struct Request {
     QString tools() const { return workingFolder.isEmpty() ? appFolder : workingFolder; }
     bool watermarking() const { return watermark == 1; }
 };
-
 
 // Runs the checks in their order and throws a Refusal for the first that
 // fails. An existing output is put to the user as a question

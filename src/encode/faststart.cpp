@@ -30,7 +30,8 @@ Result judge(IToolRunner &runner, const Step &step, const mdlDOSPipe::RunResult 
     verify::Expectation expect = *step.readBack;
     expect.moovFirst = true;
     const QString scratch = step.scratchFolder.isEmpty() ? QDir::tempPath() : step.scratchFolder;
-    const verify::Result checked = verify::verifyOutput(runner, step.appFolder, scratch, step.source, step.output, expect);
+    const verify::Result checked =
+        verify::verifyOutput(runner, step.appFolder, scratch, step.source, step.output, expect);
     if (checked.cancelled)
         return {Verdict::Cancelled, QString()};
     if (checked.verdict != verify::Verdict::Complete)
@@ -53,8 +54,9 @@ Result run(IToolRunner &runner, const Step &step)
         place.setAside(step.input);
     else if (QFileInfo(step.output).isFile())
         place.setAside();
-    const mdlDOSPipe::RunResult ran = runner.run(ToolRun{command(step.appFolder, step.input, step.output), ToolRun::Tool,
-                                                         step.source, step.output, QStringLiteral("faststart")});
+    const mdlDOSPipe::RunResult ran =
+        runner.run(ToolRun{command(step.appFolder, step.input, step.output), ToolRun::Tool, step.source,
+                           step.output, QStringLiteral("faststart")});
     const Result result = judge(runner, step, ran);
     if (result.verdict == Verdict::Streamable) {
         if (!place.keepNew())

@@ -34,9 +34,9 @@ struct Findings {
         qint64 packets = 0;
     };
     QMap<int, Stream> streams; // by index
-    qint64 packets = 0;         // with a time
-    double start = 0;           // the earliest packet's time
-    double end = 0;             // the latest end of a packet
+    qint64 packets = 0;        // with a time
+    double start = 0;          // the earliest packet's time
+    double end = 0;            // the latest end of a packet
 
     const Stream *first(const QString &type) const
     {
@@ -101,7 +101,8 @@ QString clock(double seconds)
 
 QString sentence(QString text)
 {
-    if (!text.endsWith(QLatin1Char('.')) && !text.endsWith(QLatin1Char('!')) && !text.endsWith(QLatin1Char('?')))
+    if (!text.endsWith(QLatin1Char('.')) && !text.endsWith(QLatin1Char('!'))
+        && !text.endsWith(QLatin1Char('?')))
         text += QLatin1Char('.');
     return text;
 }
@@ -173,8 +174,10 @@ Result judge(const QByteArray &findings, const QString &errorLine, bool exitedWe
         if (!video || video->framesRead != 1)
             return incomplete(result, QStringLiteral("IT HOLDS NO PICTURE."));
         if (expect.pictureSize.isValid() && video->size != expect.pictureSize)
-            return incomplete(result, QStringLiteral("ITS PICTURE IS ") + sizeText(video->size) + QStringLiteral(", NOT ")
-                                          + sizeText(expect.pictureSize) + QLatin1Char('.'));
+            return incomplete(result,
+                              QStringLiteral("ITS PICTURE IS ") + sizeText(video->size)
+                                  + QStringLiteral(", NOT ") + sizeText(expect.pictureSize)
+                                  + QLatin1Char('.'));
         return result;
     }
     if (!video || f.packetsOf(QStringLiteral("video")) == 0 || !result.duration)
@@ -182,8 +185,9 @@ Result judge(const QByteArray &findings, const QString &errorLine, bool exitedWe
     if (expect.audio && f.packetsOf(QStringLiteral("audio")) == 0)
         return incomplete(result, QStringLiteral("IT HOLDS NO AUDIO."));
     if (expect.encoded && !durationMatches(*result.duration, *expect.encoded))
-        return incomplete(result, QStringLiteral("IT LASTS ") + clock(*result.duration) + QStringLiteral(" OF THE ")
-                                      + clock(*expect.encoded) + QStringLiteral(" ENCODED."));
+        return incomplete(result,
+                          QStringLiteral("IT LASTS ") + clock(*result.duration) + QStringLiteral(" OF THE ")
+                              + clock(*expect.encoded) + QStringLiteral(" ENCODED."));
     if (expect.stated && *result.duration < 0.9 * *expect.stated) {
         result.verdict = Verdict::ShortSource;
         result.reason = QStringLiteral("BAD SOURCE FILE. THE SOURCE ENDS AT ") + clock(*result.duration)
@@ -210,12 +214,14 @@ Result verifyOutput(IToolRunner &runner, const QString &appFolder, const QString
     const QString input = QStringLiteral("file:") + path;
     const QString entries = expect.kind == Expectation::Kind::Still
         ? QStringLiteral(" -count_frames -show_entries stream=index,codec_type,width,height,nb_read_frames")
-        : QStringLiteral(" -show_entries packet=stream_index,pts_time,duration_time:stream=index,codec_type,width,height");
+        : QStringLiteral(
+            " -show_entries packet=stream_index,pts_time,duration_time:stream=index,codec_type,width,height");
     const QString command = appfolder::toolPath(appfolder::GetShortPath(appFolder), ffprobe)
         + QStringLiteral(" -v level+error") + entries + QStringLiteral(" -of compact -o ")
         + cmdline::quoteArgument(QStringLiteral("file:") + findings.fileName()) + QLatin1Char(' ')
         + cmdline::quoteArgument(input);
-    const mdlDOSPipe::RunResult run = runner.run(ToolRun{command, ToolRun::Tool, source, path, QStringLiteral("verify")});
+    const mdlDOSPipe::RunResult run =
+        runner.run(ToolRun{command, ToolRun::Tool, source, path, QStringLiteral("verify")});
     if (run.cancelled) {
         Result result;
         result.cancelled = true;

@@ -71,7 +71,8 @@ Result verifyOutput(IToolRunner &runner, const QString &appFolder, const QString
 // The judgement alone, for what ffprobe wrote: its findings file's text
 // (compact sections, see verify.cpp), its last error line, and whether it
 // ended with status 0.
-Result judge(const QByteArray &findings, const QString &errorLine, bool exitedWell, const Expectation &expect);
+Result judge(const QByteArray &findings, const QString &errorLine, bool exitedWell,
+             const Expectation &expect);
 
 // The top-level boxes of an MP4: true when "moov" comes before "mdat".
 bool moovBeforeMdat(const QString &path);

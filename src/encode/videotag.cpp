@@ -54,16 +54,19 @@ QString html5VideoTag(const Made &made)
             + QStringLiteral("\" type=\"video/mp4\">\n");
     tag += QStringLiteral("  Your browser cannot play this video.");
     if (!made.mp4.isEmpty())
-        tag += QStringLiteral(" <a href=\"") + relative(made.outDir, made.mp4) + QStringLiteral("\">Download it</a>.");
+        tag += QStringLiteral(" <a href=\"") + relative(made.outDir, made.mp4)
+            + QStringLiteral("\">Download it</a>.");
     else
-        tag += QStringLiteral(" <a href=\"") + relative(made.outDir, made.webm) + QStringLiteral("\">Download it</a>.");
+        tag += QStringLiteral(" <a href=\"") + relative(made.outDir, made.webm)
+            + QStringLiteral("\">Download it</a>.");
     tag += QStringLiteral("\n</video>\n");
     return tag;
 }
 
 QSize videoSizeFromProbe(const QString &ffmpegOutput)
 {
-    static const QRegularExpression stream(QStringLiteral("Stream #\\d+:\\d+.*?: Video: .*?\\b(\\d{2,5})x(\\d{2,5})\\b"));
+    static const QRegularExpression stream(
+        QStringLiteral("Stream #\\d+:\\d+.*?: Video: .*?\\b(\\d{2,5})x(\\d{2,5})\\b"));
     const QRegularExpressionMatch m = stream.match(ffmpegOutput);
     if (!m.hasMatch())
         return QSize();

@@ -7,8 +7,8 @@
 namespace videotag {
 
 struct Made {
-    QString outDir;     // the output folder, ending in "/"
-    QString webm;       // full paths; empty when not made
+    QString outDir; // the output folder, ending in "/"
+    QString webm;   // full paths; empty when not made
     QString mp4;
     QString stillImage; // the still image, used as poster when it exists
     QSize size;         // the made video's width and height

@@ -2,9 +2,9 @@
 
 #include "common/errors.h"
 #include "common/prompts.h"
+#include "common/ui_controls.h"
 #include "mp4fix/fixmp4.h"
 #include "process/toolrunner.h"
-#include "common/ui_controls.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -24,15 +24,18 @@ frmFixMp4::frmFixMp4(IPrompts &prompts, const QString &appFolder, IToolRunner &r
     setFont(ui::standardFont());
 
     Frame1 = ui::named(new QGroupBox(this), "Frame1");
-    cmdInput = ui::named(new QPushButton(QStringLiteral("&Select Mp4..."), Frame1), "cmdInput", QStringLiteral(" Select the Mp4 file "));
+    cmdInput = ui::named(new QPushButton(QStringLiteral("&Select Mp4..."), Frame1), "cmdInput",
+                         QStringLiteral(" Select the Mp4 file "));
     lblMp4Path = ui::named(new CaptionLabel(Frame1, true), "lblMp4Path");
     lblMp4Path->showAsPath(QStringLiteral("Mp4 file"), 380);
     auto *row = new QHBoxLayout(Frame1);
     row->addWidget(cmdInput);
     row->addWidget(lblMp4Path, 1);
 
-    cmdExit = ui::named(new QPushButton(QStringLiteral("E&xit"), this), "cmdExit", QStringLiteral(" Close this window "));
-    cmdMakeStreamable = ui::named(new QPushButton(QStringLiteral("&Make Streamable"), this), "cmdMakeStreamable", QStringLiteral(" Make Mp4 streamable "));
+    cmdExit = ui::named(new QPushButton(QStringLiteral("E&xit"), this), "cmdExit",
+                        QStringLiteral(" Close this window "));
+    cmdMakeStreamable = ui::named(new QPushButton(QStringLiteral("&Make Streamable"), this),
+                                  "cmdMakeStreamable", QStringLiteral(" Make Mp4 streamable "));
     cmdMakeStreamable->setDefault(true);
 
     auto *buttons = new QHBoxLayout;
@@ -107,7 +110,8 @@ void frmFixMp4::present(const mp4fix::Outcome &outcome, const mp4fix::FixNames &
         m_prompts.error(QStringLiteral("Mp4 WORKING COPY COULD NOT BE DELETED: ") + names.work);
     switch (outcome.made.verdict) {
     case faststart::Verdict::Streamable:
-        m_prompts.notice(QStringLiteral("Mp4 MADE STREAMABLE BY FIXING MOOV ATOM."), QStringLiteral(" Message"));
+        m_prompts.notice(QStringLiteral("Mp4 MADE STREAMABLE BY FIXING MOOV ATOM."),
+                         QStringLiteral(" Message"));
         m_prompts.showInFileManager(names.source);
         break;
     case faststart::Verdict::AlreadyStreamable:

@@ -11,7 +11,7 @@ class IToolRunner;
 namespace mp4fix {
 struct FixNames;
 struct Outcome;
-}
+} // namespace mp4fix
 
 class frmFixMp4 : public QDialog
 {

@@ -1,8 +1,8 @@
 #include "process/frmProgress.h"
 
 #include "common/prompts.h"
-#include "process/mdlKillProcess.h"
 #include "common/ui_controls.h"
+#include "process/mdlKillProcess.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -51,11 +51,8 @@ protected:
         case QEvent::TouchUpdate:
         case QEvent::TouchEnd:
         case QEvent::Drop:
-        case QEvent::Close:
-            event->ignore();
-            return true;
-        default:
-            return false;
+        case QEvent::Close: event->ignore(); return true;
+        default: return false;
         }
     }
 };
@@ -191,7 +188,8 @@ void frmProgress::runTool(const ToolRun &run)
     m_running = true;
     startProgress(run.isEncoder());
     mdlDOSPipe::RunResult result = mdlDOSPipe::ExecuteApp(
-        run.commandLine, m_appFolder, [this](const QString &text, const QByteArray &bytes, const ProgressParser &report) {
+        run.commandLine, m_appFolder,
+        [this](const QString &text, const QByteArray &bytes, const ProgressParser &report) {
             appendOutput(text);
             // The figures as they arrive, before the timer clears the box.
             m_parser = report;

@@ -94,7 +94,7 @@ QByteArray resolveProgram(const QString &program)
     return QFile::encodeName(QStandardPaths::findExecutable(program));
 }
 
-constexpr int kResetSignals[] = {SIGPIPE, SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGCHLD, SIGUSR1,
+constexpr int kResetSignals[] = {SIGPIPE, SIGINT,  SIGQUIT, SIGHUP,  SIGTERM, SIGCHLD, SIGUSR1,
                                  SIGUSR2, SIGALRM, SIGTSTP, SIGTTIN, SIGTTOU, SIGXFSZ};
 
 // Closes every descriptor from `from` to `to`; one by one up to `lastOpenable`
@@ -213,7 +213,8 @@ pid_t startTool(const QStringList &arguments, const QString &workingFolder, int 
     ::pthread_sigmask(SIG_SETMASK, &all, &saved);
     const pid_t pid = ::fork();
     if (pid == 0)
-        execTool(program.constData(), argv.data(), envp, folder.constData(), writeEnd, report[1], parent, lastOpenable);
+        execTool(program.constData(), argv.data(), envp, folder.constData(), writeEnd, report[1], parent,
+                 lastOpenable);
     ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
     ::close(report[1]);
     if (pid < 0) {
@@ -230,8 +231,7 @@ pid_t startTool(const QStringList &arguments, const QString &workingFolder, int 
     if (n <= 0)
         return pid;
     // The child did not get to the tool: collect it at once.
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
     return 0;
 }
 
@@ -340,19 +340,22 @@ QString failureReason(const RunResult &run, const QString &tool)
     const QString the = QStringLiteral("THE ") + tool;
     if (run.signal) {
         const char *abbreviation = sigabbrev_np(*run.signal);
-        const QString name = abbreviation ? QStringLiteral(" (SIG") + QLatin1String(abbreviation) + QLatin1Char(')')
-                                          : QString();
+        const QString name = abbreviation
+            ? QStringLiteral(" (SIG") + QLatin1String(abbreviation) + QLatin1Char(')')
+            : QString();
         return the + QStringLiteral(" WAS STOPPED BY SIGNAL ") + QString::number(*run.signal) + name
             + QLatin1Char('.');
     }
     QString line = run.report.lastErrorLine().toUpper();
     if (!line.isEmpty()) {
-        if (!line.endsWith(QLatin1Char('.')) && !line.endsWith(QLatin1Char('!')) && !line.endsWith(QLatin1Char('?')))
+        if (!line.endsWith(QLatin1Char('.')) && !line.endsWith(QLatin1Char('!'))
+            && !line.endsWith(QLatin1Char('?')))
             line += QLatin1Char('.');
         return line;
     }
     if (run.exitCode)
-        return the + QStringLiteral(" STOPPED WITH STATUS ") + QString::number(*run.exitCode) + QLatin1Char('.');
+        return the + QStringLiteral(" STOPPED WITH STATUS ") + QString::number(*run.exitCode)
+            + QLatin1Char('.');
     if (!run.started)
         return the + QStringLiteral(" COULD NOT BE STARTED.");
     return the + QStringLiteral(" COULD NOT BE WAITED FOR.");

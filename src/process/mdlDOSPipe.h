@@ -9,7 +9,6 @@
 #include <functional>
 #include <optional>
 
-
 namespace mdlDOSPipe {
 
 // Why a tool was not started: no pipe for its output could be made, or the
@@ -22,7 +21,8 @@ enum class StartFailure { None, Pipe, Process };
 // piece, so a character cut between two reads arrives whole with the later
 // piece (the earlier text can then be empty); and what the tool has reported
 // so far, the piece included.
-using ChunkSink = std::function<void(const QString &text, const QByteArray &bytes, const ProgressParser &report)>;
+using ChunkSink =
+    std::function<void(const QString &text, const QByteArray &bytes, const ProgressParser &report)>;
 
 // How a run ended, as far as the runner could see.
 struct RunResult {

@@ -124,8 +124,8 @@ QList<KillTarget> planKill(const QList<ProcessEntry> &table, const ProcessEntry 
         }
         if (!matched)
             continue;
-        const bool groupIsOurs = e.pgid > 1 && e.pgid != self.pgid
-                                 && (tools.contains(e.pgid) || own.contains(e.pgid));
+        const bool groupIsOurs =
+            e.pgid > 1 && e.pgid != self.pgid && (tools.contains(e.pgid) || own.contains(e.pgid));
         if (groupIsOurs) {
             if (!groupsEnded.contains(e.pgid)) {
                 groupsEnded.insert(e.pgid);

@@ -36,10 +36,10 @@ bool isErrorLine(const QByteArray &line)
     const QByteArray lower = trimmed.toLower();
     if (lower.startsWith("frame=") || lower.startsWith("size=") || lower.startsWith("video:"))
         return false;
-    static const char *const words[] = {"error", "fail", "invalid", "no such", "not ", "denied", "unknown",
-                                        "unable", "cannot", "can't", "could not", "too large", "no space",
-                                        "exiting", "unrecognized", "unsupported", "does not", "doesn't",
-                                        "missing", "empty"};
+    static const char *const words[] = {"error",       "fail",      "invalid",  "no such", "not ",
+                                        "denied",      "unknown",   "unable",   "cannot",  "can't",
+                                        "could not",   "too large", "no space", "exiting", "unrecognized",
+                                        "unsupported", "does not",  "doesn't",  "missing", "empty"};
     for (const char *word : words)
         if (lower.contains(word))
             return true;
@@ -195,7 +195,10 @@ QString formatDuration(double seconds)
     const qint64 m = (total % 3600) / 60;
     const qint64 s = total % 60;
     if (h > 0)
-        return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1:%2:%3")
+            .arg(h)
+            .arg(m, 2, 10, QLatin1Char('0'))
+            .arg(s, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
 }
 
@@ -222,6 +225,7 @@ QString progressLine(const ProgressFigures &figures)
     if (figures.left)
         line += QStringLiteral(" \u2014 about ") + formatDuration(*figures.left) + QStringLiteral(" left");
     if (figures.speed)
-        line += QStringLiteral(" \u2014 ") + QString::number(*figures.speed, 'f', 1) + QStringLiteral("\u00d7 real time");
+        line += QStringLiteral(" \u2014 ") + QString::number(*figures.speed, 'f', 1)
+            + QStringLiteral("\u00d7 real time");
     return line;
 }

@@ -11,8 +11,8 @@ using namespace settings;
 
 const QStringList &frameRates()
 {
-    static const QStringList list{QStringLiteral("12"), QStringLiteral("15"), QStringLiteral("23.97"),
-                                  QStringLiteral("24"), QStringLiteral("25"), QStringLiteral("29.97"),
+    static const QStringList list{QStringLiteral("12"), QStringLiteral("15"),  QStringLiteral("23.97"),
+                                  QStringLiteral("24"), QStringLiteral("25"),  QStringLiteral("29.97"),
                                   QStringLiteral("30"), QStringLiteral("Auto")};
     return list;
 }
@@ -25,9 +25,9 @@ const QStringList &sampleRates()
 
 const QStringList &audioBitrates()
 {
-    static const QStringList list{QStringLiteral("16"), QStringLiteral("24"), QStringLiteral("32"),
-                                  QStringLiteral("40"), QStringLiteral("48"), QStringLiteral("56"),
-                                  QStringLiteral("64"), QStringLiteral("80"), QStringLiteral("96"),
+    static const QStringList list{QStringLiteral("16"),  QStringLiteral("24"), QStringLiteral("32"),
+                                  QStringLiteral("40"),  QStringLiteral("48"), QStringLiteral("56"),
+                                  QStringLiteral("64"),  QStringLiteral("80"), QStringLiteral("96"),
                                   QStringLiteral("112"), QStringLiteral("128")};
     return list;
 }
@@ -136,7 +136,8 @@ void Settings::chooseSource(const QString &path)
     const Setting names[] = {FlvName, Mp4Name, WebmName};
     if (!path.isEmpty()) {
         const QString base = outputnames::baseName(outputnames::nameParts(outputnames::fileTitle(path)));
-        const QLatin1String extensions[] = {QLatin1String(".flv"), QLatin1String(".mp4"), QLatin1String(".webm")};
+        const QLatin1String extensions[] = {QLatin1String(".flv"), QLatin1String(".mp4"),
+                                            QLatin1String(".webm")};
         for (int i = 0; i < 3; ++i)
             setText(names[i], base + extensions[i]);
     }

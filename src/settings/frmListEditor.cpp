@@ -1,8 +1,8 @@
 #include "settings/frmListEditor.h"
 
+#include "common/errors.h"
 #include "common/mdlMain.h"
 #include "common/prompts.h"
-#include "common/errors.h"
 #include "common/textfiles.h"
 #include "common/ui_controls.h"
 #include "settings/listfiles.h"
@@ -34,16 +34,30 @@ struct Design {
 const Design &designOf(frmListEditor::List list)
 {
     static const Design bitrates{
-        "frmVideoBitrates", "Video Bitrates", "lblVideoBitrates", "Video Bitrates in Kbps:", "txtVideoBitrates",
-        " List of available video bitrates ", "Video Bitrates in Kbps", "lblInformation",
-        "Video bitrates are available on the software. You can edit them or add new bitrate values. Remember if "
+        "frmVideoBitrates",
+        "Video Bitrates",
+        "lblVideoBitrates",
+        "Video Bitrates in Kbps:",
+        "txtVideoBitrates",
+        " List of available video bitrates ",
+        "Video Bitrates in Kbps",
+        "lblInformation",
+        "Video bitrates are available on the software. You can edit them or add new bitrate values. Remember "
+        "if "
         "you are not sure about video bitrates, it is suggested not to alter these."};
-    static const Design windowSizes{
-        "frmVideoWindowSizes", "Video Window Sizes", "Label2", "WidthxHeight Custom Text:", "txtVideoWindowSizes",
-        " List of available video window sizes  ", "Video window sizes, WidthxHeight Custom Text", "Label1",
-        "You can edit or add new video window sizes. Remember if you are not sure about video window sizes, it is "
-        "suggested not to alter these. Also ensure you follow the proper format when you add a new one or alter "
-        "an existing one."};
+    static const Design windowSizes{"frmVideoWindowSizes",
+                                    "Video Window Sizes",
+                                    "Label2",
+                                    "WidthxHeight Custom Text:",
+                                    "txtVideoWindowSizes",
+                                    " List of available video window sizes  ",
+                                    "Video window sizes, WidthxHeight Custom Text",
+                                    "Label1",
+                                    "You can edit or add new video window sizes. Remember if you are not "
+                                    "sure about video window sizes, it is "
+                                    "suggested not to alter these. Also ensure you follow the proper format "
+                                    "when you add a new one or alter "
+                                    "an existing one."};
     return list == frmListEditor::List::VideoBitrates ? bitrates : windowSizes;
 }
 

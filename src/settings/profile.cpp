@@ -175,7 +175,8 @@ QByteArray encodeProfile(const Values &values)
         const QString &value = values[size_t(line)];
         const qsizetype bad = windows1252::firstUnencodable(value);
         if (bad >= 0)
-            throw refusal(line, describeCharacter(value, bad), QStringLiteral(", WHICH A PROFILE CANNOT STORE."));
+            throw refusal(line, describeCharacter(value, bad),
+                          QStringLiteral(", WHICH A PROFILE CANNOT STORE."));
         const QByteArray enciphered = EncryptText(*windows1252::encode(value), key);
         for (qsizetype i = 0; i < enciphered.size(); ++i) {
             if (enciphered.at(i) == '\r' || enciphered.at(i) == '\n')

@@ -87,9 +87,9 @@ QString colorText(quint32 color);
 // Plain forms read back. Each throws RuntimeError: 13 for text that is no
 // number (or truth value), 6 for a number beyond its type, 380 for a value
 // the control does not take.
-int checkState(const QString &text);            // 0, 1 or 2
-bool optionState(const QString &text);           // "True"/"False" or a number
-int listIndex(const QString &text, int count);   // -1 up to count - 1
-quint32 colorValue(const QString &text);         // 0x00BBGGRR
+int checkState(const QString &text);           // 0, 1 or 2
+bool optionState(const QString &text);         // "True"/"False" or a number
+int listIndex(const QString &text, int count); // -1 up to count - 1
+quint32 colorValue(const QString &text);       // 0x00BBGGRR
 
 } // namespace profile

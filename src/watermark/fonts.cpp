@@ -31,14 +31,14 @@ Settings settingsOf(const settings::Model &model, const QString &appFolder)
 {
     namespace set = settings;
     Settings s;
-    s.kind = model.isSelected(set::TextWatermark)    ? Kind::Text
-             : model.isSelected(set::ImageWatermark) ? Kind::Image
-                                                     : Kind::None;
-    s.corner = model.isSelected(set::TopLeft)       ? Corner::TopLeft
-               : model.isSelected(set::TopRight)    ? Corner::TopRight
-               : model.isSelected(set::BottomLeft)  ? Corner::BottomLeft
-               : model.isSelected(set::BottomRight) ? Corner::BottomRight
-                                                    : Corner::None;
+    s.kind = model.isSelected(set::TextWatermark) ? Kind::Text
+        : model.isSelected(set::ImageWatermark)   ? Kind::Image
+                                                  : Kind::None;
+    s.corner = model.isSelected(set::TopLeft) ? Corner::TopLeft
+        : model.isSelected(set::TopRight)     ? Corner::TopRight
+        : model.isSelected(set::BottomLeft)   ? Corner::BottomLeft
+        : model.isSelected(set::BottomRight)  ? Corner::BottomRight
+                                              : Corner::None;
     s.text = model.text(set::WatermarkText);
     s.fontSize = model.entry(set::FontSize);
     s.fontFolder = fontFolder(appFolder);

@@ -1,9 +1,9 @@
 #include "watermark/frmWatermarkOptions.h"
 
-#include "common/conversions.h"
 #include "common/appfolder.h"
-#include "common/prompts.h"
+#include "common/conversions.h"
 #include "common/errors.h"
+#include "common/prompts.h"
 #include "common/ui_controls.h"
 #include "common/ui_settingsbinding.h"
 #include "watermark/fonts.h"
@@ -29,8 +29,8 @@ using namespace settings;
 namespace {
 
 const QString pictureDialogTitle = QStringLiteral("Open Picture File");
-const QString pictureDialogFilter = QStringLiteral(
-    "Supported Image Files (*.png;*.jpg)|*.png;*.jpg|PNG (*.png)|*.png|Jpeg (*.jpg)|*.jpg");
+const QString pictureDialogFilter =
+    QStringLiteral("Supported Image Files (*.png;*.jpg)|*.png;*.jpg|PNG (*.png)|*.png|Jpeg (*.jpg)|*.jpg");
 
 using ui::buddy;
 using ui::dropDown;
@@ -51,7 +51,8 @@ QLabel *caption(QWidget *parent, const char *name, const QString &text, const QS
 
 QString cornerTip(const char *corner)
 {
-    return QStringLiteral(" Watermark will be set at ") + QLatin1String(corner) + QStringLiteral(" of video window ");
+    return QStringLiteral(" Watermark will be set at ") + QLatin1String(corner)
+        + QStringLiteral(" of video window ");
 }
 
 // Font files are registered with the application once each, whichever
@@ -116,8 +117,10 @@ void frmWatermarkOptions::buildCorners()
     Frame1 = named(new QGroupBox(this), "Frame1");
     lblSetWMat = caption(Frame1, "lblSetWMat", QStringLiteral("Set Watermark at:"),
                          QStringLiteral(" Position of the watermark relative to the output video window "));
-    optTopLeft = named(new QRadioButton(QStringLiteral("Top Left"), Frame1), "optTopLeft", cornerTip("top left"));
-    optTopRight = named(new QRadioButton(QStringLiteral("Top Right"), Frame1), "optTopRight", cornerTip("top right"));
+    optTopLeft =
+        named(new QRadioButton(QStringLiteral("Top Left"), Frame1), "optTopLeft", cornerTip("top left"));
+    optTopRight =
+        named(new QRadioButton(QStringLiteral("Top Right"), Frame1), "optTopRight", cornerTip("top right"));
     optBottomLeft = named(new QRadioButton(QStringLiteral("Bottom Left"), Frame1), "optBottomLeft",
                           cornerTip("bottom left"));
     optBottomRight = named(new QRadioButton(QStringLiteral("Bottom Right"), Frame1), "optBottomRight",
@@ -135,10 +138,12 @@ void frmWatermarkOptions::buildTextOptions()
     Frame2 = named(new QGroupBox(QStringLiteral("Text Options"), this), "Frame2");
     lblWMText = caption(Frame2, "lblWMText", QStringLiteral("Text:"), QStringLiteral(" Watermark text "));
     txtWatermark = named(new QLineEdit(Frame2), "txtWatermark");
-    lblWMFont = caption(Frame2, "lblWMFont", QStringLiteral("Font:"), QStringLiteral(" Font for the watermark "));
+    lblWMFont =
+        caption(Frame2, "lblWMFont", QStringLiteral("Font:"), QStringLiteral(" Font for the watermark "));
     cmbWMFontName = dropDown(Frame2, "cmbWMFontName", QStringLiteral(" Select a font "));
     cmbWMFontName->setMinimumWidth(160);
-    lblWMSize = caption(Frame2, "lblWMSize", QStringLiteral("Size:"), QStringLiteral(" Size of the watermark font "));
+    lblWMSize =
+        caption(Frame2, "lblWMSize", QStringLiteral("Size:"), QStringLiteral(" Size of the watermark font "));
     cmbWMFontSize = dropDown(Frame2, "cmbWMFontSize", QStringLiteral(" Select a font size "));
     cmbWMFontSize->setMinimumWidth(70);
     cmdWMFontColor = button(Frame2, "cmdWMFontColor", QStringLiteral("Select &Font Color"),
@@ -148,9 +153,10 @@ void frmWatermarkOptions::buildTextOptions()
     txtWMAlpha = named(new QLineEdit(Frame2), "txtWMAlpha");
     txtWMAlpha->setFixedWidth(36);
     lblWMAlphaPercentage = caption(Frame2, "lblWMAlphaPercentage", QStringLiteral("%"));
-    lblWMPreview = caption(Frame2, "lblWMPreview", QStringLiteral("Sample"),
-                           QStringLiteral(" Quick preview of the watermark. Transparency will not be reflected in "
-                                          "preview mode. "));
+    lblWMPreview =
+        caption(Frame2, "lblWMPreview", QStringLiteral("Sample"),
+                QStringLiteral(" Quick preview of the watermark. Transparency will not be reflected in "
+                               "preview mode. "));
     // The watermark text is shown as typed, never read as markup.
     lblWMPreview->setTextFormat(Qt::PlainText);
     lblWMPreview->setAlignment(Qt::AlignCenter);
@@ -209,10 +215,10 @@ QHBoxLayout *frmWatermarkOptions::buildButtons()
 void frmWatermarkOptions::orderTabs()
 {
     // The corners keep the order they were made in.
-    const std::initializer_list<QWidget *> chains[] = {
-        {optTextWM, optImageWM, optTopLeft},
-        {optBottomRight, txtWatermark, cmbWMFontName, cmbWMFontSize, cmdWMFontColor, txtWMAlpha, cmdWMImage, cmdExit,
-         cmdSave}};
+    const std::initializer_list<QWidget *> chains[] = {{optTextWM, optImageWM, optTopLeft},
+                                                       {optBottomRight, txtWatermark, cmbWMFontName,
+                                                        cmbWMFontSize, cmdWMFontColor, txtWMAlpha, cmdWMImage,
+                                                        cmdExit, cmdSave}};
     for (const auto &chain : chains)
         for (auto it = chain.begin(); it + 1 != chain.end(); ++it)
             QWidget::setTabOrder(*it, *(it + 1));
@@ -265,7 +271,8 @@ void frmWatermarkOptions::settingChanged(int setting)
     }
 }
 
-template <typename F> void frmWatermarkOptions::react(F &&reaction)
+template <typename F>
+void frmWatermarkOptions::react(F &&reaction)
 {
     try {
         reaction();

@@ -133,7 +133,8 @@ private:
     void settingChanged(int setting);
     // Runs a reaction; a run-time failure is shown as the general error
     // report, or kept for the start-up steps while they run.
-    template <typename F> void react(F &&reaction);
+    template <typename F>
+    void react(F &&reaction);
     void throwPendingError();
     void registerFont(const QString &path);
 

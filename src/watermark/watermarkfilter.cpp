@@ -1,9 +1,9 @@
 #include "watermark/watermarkfilter.h"
 
 #include "common/appfolder.h"
+#include "common/cmdline.h"
 #include "common/errors.h"
 #include "common/textfiles.h"
-#include "common/cmdline.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -164,8 +164,8 @@ Refusal notCopied(const RuntimeError &e)
 
 } // namespace
 
-std::optional<Filter> buildFilter(const Settings &settings, const State &previous, const QString &pictureFolder,
-                                  const QString &programName)
+std::optional<Filter> buildFilter(const Settings &settings, const State &previous,
+                                  const QString &pictureFolder, const QString &programName)
 {
     if (settings.kind == Kind::None)
         return std::nullopt;
@@ -185,15 +185,17 @@ std::optional<Filter> buildFilter(const Settings &settings, const State &previou
         filter.state.fontFolder = fontFolderText(settings.fontFolder);
         const auto opacity = opacityText(settings.transparency);
         if (!opacity)
-            throw Refusal(QStringLiteral("TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!"), Subject::Transparency);
+            throw Refusal(QStringLiteral("TRANSPARENCY MUST BE A WHOLE NUMBER FROM 0 TO 99!"),
+                          Subject::Transparency);
         graph = textGraph(settings, *opacity, filter.state);
     } else {
         // The copy takes the picture's own name.
         filter.imageName = QFileInfo(settings.imagePath).fileName();
         if (isReservedPictureName(pictureFolder, filter.imageName, programName))
-            throw Refusal(QStringLiteral("THE PROGRAM USES THE NAME OF THIS WATERMARK IMAGE FOR ITS OWN FILES! "
-                                         "PLEASE RENAME THE IMAGE."),
-                          Subject::ReservedImageName);
+            throw Refusal(
+                QStringLiteral("THE PROGRAM USES THE NAME OF THIS WATERMARK IMAGE FOR ITS OWN FILES! "
+                               "PLEASE RENAME THE IMAGE."),
+                Subject::ReservedImageName);
         try {
             copyPicture(settings.imagePath, pictureFolder, filter.imageName);
         } catch (const RuntimeError &e) {
@@ -221,7 +223,8 @@ bool isReservedPictureName(const QString &folder, const QString &name, const QSt
     if (!target.isFile())
         return true;
     const QString suffix = target.suffix().toLower();
-    return suffix != QLatin1String("png") && suffix != QLatin1String("jpg") && suffix != QLatin1String("jpeg");
+    return suffix != QLatin1String("png") && suffix != QLatin1String("jpg")
+        && suffix != QLatin1String("jpeg");
 }
 
 void copyPicture(const QString &source, const QString &folder, const QString &name)
@@ -233,8 +236,8 @@ void copyPicture(const QString &source, const QString &folder, const QString &na
 void restorePictureCopy(const QString &folder, const QString &name, const QString &picturePath,
                         const QString &programName)
 {
-    if (name.isEmpty() || QFileInfo::exists(QDir(folder).filePath(name)) || QFileInfo(picturePath).fileName() != name
-        || isReservedPictureName(folder, name, programName))
+    if (name.isEmpty() || QFileInfo::exists(QDir(folder).filePath(name))
+        || QFileInfo(picturePath).fileName() != name || isReservedPictureName(folder, name, programName))
         return;
     try {
         copyPicture(picturePath, folder, name);

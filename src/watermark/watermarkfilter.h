@@ -106,8 +106,8 @@ struct Filter {
 // `pictureFolder` under its own name (the encoder opens it there), and
 // builds the filter text. Refusals are thrown as Refusal with the message
 // Save shows and a Problem. Nothing when neither kind is chosen.
-std::optional<Filter> buildFilter(const Settings &settings, const State &previous, const QString &pictureFolder,
-                                  const QString &programName);
+std::optional<Filter> buildFilter(const Settings &settings, const State &previous,
+                                  const QString &pictureFolder, const QString &programName);
 
 // --- The picture copy ---
 // The movie filter opens the picture by its bare name in the folder the

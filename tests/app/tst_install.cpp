@@ -23,7 +23,8 @@ int run(const QString &program, const QStringList &arguments, QByteArray *output
 QStringList tree(const QString &root)
 {
     QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         paths << it.next().mid(root.size());
     paths.sort();
@@ -36,8 +37,9 @@ QStringList tree(const QString &root)
 int viaMake(const QString &target, const QString &prefix, QByteArray *output)
 {
     QProcess make;
-    make.start("make", {"-n", "-s", "-C", VIDLARK_SOURCE_DIR, target, "BUILD=" + QFileInfo(buildAppDir()).path(),
-                        "PREFIX=" + prefix});
+    make.start("make",
+               {"-n", "-s", "-C", VIDLARK_SOURCE_DIR, target, "BUILD=" + QFileInfo(buildAppDir()).path(),
+                "PREFIX=" + prefix});
     if (!make.waitForFinished(60000) || make.exitCode() != 0)
         return -1;
     const QByteArray line = make.readAllStandardOutput().trimmed().split('\n').constLast();
@@ -69,7 +71,9 @@ private slots:
         // Each launcher runs the program of the installed folder with that folder's lists and tools.
         writeFileBytes(lib + "/config/configvbr.txt", "100\n200\n"); // two bitrates: the first is taken
         QVERIFY(makeClip(scratch.filePath("clip.avi"), 1, "160x120"));
-        QVERIFY2(run(prefix + "/bin/vidlark-encode", {"-q", "-f", "flv", "-o", scratch.path(), scratch.filePath("clip.avi")}, &output) == 0,
+        QVERIFY2(run(prefix + "/bin/vidlark-encode",
+                     {"-q", "-f", "flv", "-o", scratch.path(), scratch.filePath("clip.avi")}, &output)
+                     == 0,
                  output);
         QCOMPARE(probeStreams(scratch.filePath("clip.flv")), QStringList({"video:h264", "audio:aac"}));
         QProcess program;
@@ -78,14 +82,19 @@ private slots:
                                            "VIDLARK_DUMP_SETTINGS=" + scratch.filePath("settings")}
                                + QProcess::systemEnvironment());
         program.start(prefix + "/bin/vidlark-encoder", {});
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(scratch.filePath("settings")) || program.state() == QProcess::NotRunning, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFile::exists(scratch.filePath("settings")) || program.state() == QProcess::NotRunning, 30000);
         program.kill();
-        QVERIFY2(fileBytes(scratch.filePath("settings")).contains("\n7=0\n"), fileBytes(scratch.filePath("prompts")));
+        QVERIFY2(fileBytes(scratch.filePath("settings")).contains("\n7=0\n"),
+                 fileBytes(scratch.filePath("prompts")));
 
         const QString desktop = prefix + "/share/applications/vidlark-encoder.desktop";
         QVERIFY2(run("desktop-file-validate", {desktop}, &output) == 0 && output.isEmpty(), output);
-        QVERIFY(fileBytes(desktop).contains("Exec=\"" + QFile::encodeName(prefix) + "/bin/vidlark-encoder\" %f\n"));
-        QVERIFY2(run("xmllint", {"--noout", prefix + "/share/mime/packages/vidlark-encoder.xml"}, &output) == 0, output);
+        QVERIFY(fileBytes(desktop).contains("Exec=\"" + QFile::encodeName(prefix)
+                                            + "/bin/vidlark-encoder\" %f\n"));
+        QVERIFY2(run("xmllint", {"--noout", prefix + "/share/mime/packages/vidlark-encoder.xml"}, &output)
+                     == 0,
+                 output);
 
         QVERIFY2(viaMake("uninstall", prefix, &output) == 0, output);
         QCOMPARE(tree(home.path()), before);

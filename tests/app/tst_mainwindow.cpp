@@ -17,7 +17,11 @@ using namespace QTest;
 
 namespace {
 
-template <typename... T> void row(const char *tag, const T &...values) { (newRow(tag) << ... << values); }
+template <typename... T>
+void row(const char *tag, const T &...values)
+{
+    (newRow(tag) << ... << values);
+}
 
 // A list as "a|[b]|c", the selected entry in brackets.
 QString shown(const QComboBox *list)
@@ -42,7 +46,11 @@ class TestMainWindow : public QObject
 
 private slots:
     void initTestCase() { qputenv("FAKE_LOG", m_logs.filePath("tools.log").toUtf8()); }
-    void init() { w = (p = std::make_unique<TestProgram>())->window.get(); QVERIFY(p->start()); }
+    void init()
+    {
+        w = (p = std::make_unique<TestProgram>())->window.get();
+        QVERIFY(p->start());
+    }
     void cleanup() { VERIFY_PROMPTS(p->prompts); }
 
     // The lists from their files, each on its start-up entry (the fifth
@@ -56,7 +64,8 @@ private slots:
         // The lists shown, or the message of the failure.
         addColumn<QString>("lists");
         row("three bitrates: the first", QByteArray("1\n2\n3\n"), QByteArray("a\nb"), "[1]|2|3 [a]|b");
-        row("six bitrates, gaps", QByteArray("1\n2\n\n3\n4\n5\n6"), QByteArray("\n a b \n\nc"), "1|2|3|4|[5]|6 [ a b ]|c");
+        row("six bitrates, gaps", QByteArray("1\n2\n\n3\n4\n5\n6"), QByteArray("\n a b \n\nc"),
+            "1|2|3|4|[5]|6 [ a b ]|c");
         row("no window sizes", QByteArray("1\n"), QByteArray(), generalErrorText(RuntimeError(53)));
         row("empty bitrates", QByteArray("\n"), QByteArray("a\n"), generalErrorText(RuntimeError(380)));
         row("another instance", QByteArray("1\n"), QByteArray("a\n"), "THIS SOFTWARE IS ALREADY OPEN!");
@@ -67,7 +76,8 @@ private slots:
         QFETCH(QByteArray, sizes);
         QFETCH(QString, lists);
         TestProgram own;
-        for (const auto &[name, bytes] : {std::pair("config/configvbr.txt", bitrates), {"config/configvws.txt", sizes}})
+        for (const auto &[name, bytes] :
+             {std::pair("config/configvbr.txt", bitrates), {"config/configvws.txt", sizes}})
             bytes.isNull() ? void(QFile::remove(own.dir.file(name))) : own.dir.writeFile(name, bytes);
         own.forms.anotherInstanceRunning = [&] { return lists.endsWith("OPEN!"); };
         const frmMain &w = *own.window;
@@ -79,11 +89,17 @@ private slots:
         if (fails)
             return;
         QTEST(shown(w.cmbVideoBitrate) + " " + shown(w.cmbVideoWindow), "lists");
-        QCOMPARE(QStringList({shown(w.cmbVideoFrameRate), shown(w.cmbAudioSamplerate), shown(w.cmbAudioBitrate), w.txtFrameMinute->text() + ":" + w.txtFrameSecond->text()}),
-                 QStringList({"12|15|23.97|24|[25]|29.97|30|Auto", "11025|[22050]|44100", "16|24|32|40|48|56|64|80|[96]|112|128", "00:30"}));
-        QCOMPARE(QList<bool>({w.optVideoWindowOriginal->isChecked(), w.chkFLV->isChecked(), w.chkWebm->isChecked()}), QList<bool>({1, 1, 0}));
+        QCOMPARE(
+            QStringList({shown(w.cmbVideoFrameRate), shown(w.cmbAudioSamplerate), shown(w.cmbAudioBitrate),
+                         w.txtFrameMinute->text() + ":" + w.txtFrameSecond->text()}),
+            QStringList({"12|15|23.97|24|[25]|29.97|30|Auto", "11025|[22050]|44100",
+                         "16|24|32|40|48|56|64|80|[96]|112|128", "00:30"}));
+        QCOMPARE(QList<bool>(
+                     {w.optVideoWindowOriginal->isChecked(), w.chkFLV->isChecked(), w.chkWebm->isChecked()}),
+                 QList<bool>({1, 1, 0}));
         // Every button is named for screen readers without its mnemonic mark.
-        for (const QWidget *window : std::initializer_list<const QWidget *>{&w, &own.forms.watermarkOptions()})
+        for (const QWidget *window :
+             std::initializer_list<const QWidget *>{&w, &own.forms.watermarkOptions()})
             for (const QAbstractButton *button : window->findChildren<QAbstractButton *>())
                 QCOMPARE(button->accessibleName(), ui::spokenCaption(button->text()));
     }
@@ -106,7 +122,8 @@ private slots:
         w->cmbVideoWindow->showPopup();
         keyClick(w->cmbVideoWindow->view(), Qt::Key_Return);
         QCOMPARE(p->prompts.texts(ScriptedPrompts::Kind::OpenUrl), QStringList{weblinks::players});
-        QCOMPARE(QList<int>({w->cmbVideoWindow->currentIndex(), w->optVideoWindowResize->isChecked()}), QList<int>({0, 1}));
+        QCOMPARE(QList<int>({w->cmbVideoWindow->currentIndex(), w->optVideoWindowResize->isChecked()}),
+                 QList<int>({0, 1}));
     }
 
     // Step 1 through the source dialog (drop false) or a drop ("@" a folder
@@ -119,7 +136,8 @@ private slots:
         addColumn<QString>("answer");
         addColumn<QString>("state");
         row("unlocked folder follows", false, false, "/c/h.2012.avi", "/c/h.2012.avi|/c/|h.flv h.mp4 h.webm");
-        row("locked, MP4 would be the source", false, true, "/OLD/a.mp4", "/OLD/a.mp4|/old/|a.flv conv_a.mp4 a.webm");
+        row("locked, MP4 would be the source", false, true, "/OLD/a.mp4",
+            "/OLD/a.mp4|/old/|a.flv conv_a.mp4 a.webm");
         row("dropped file", true, false, "file:///d/a.avi", "/d/a.avi|/d/|a.flv a.mp4 a.webm");
         row("dropped folder", true, false, "file://@", "|@/|  ");
     }
@@ -143,7 +161,8 @@ private slots:
             QApplication::sendEvent(w, &dropped);
         }
         const encode::Request r = w->encodeRequest();
-        QCOMPARE(w->lblInput->caption() + "|" + w->lblOutDir->caption() + "|" + w->txtOutFileFLV->text() + " " + w->txtOutFileMp4->text() + " " + w->txtOutFileWebm->text(),
+        QCOMPARE(w->lblInput->caption() + "|" + w->lblOutDir->caption() + "|" + w->txtOutFileFLV->text() + " "
+                     + w->txtOutFileMp4->text() + " " + w->txtOutFileWebm->text(),
                  state.replace("@", p->dir.path()));
         QCOMPARE(r.source + "|" + r.outDir + "|" + r.flvName + " " + r.mp4Name + " " + r.webmName, state);
     }
@@ -174,7 +193,8 @@ private slots:
             QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), typed);
             QApplication::sendEvent(field, &press);
             QTEST((field->hasSelectedText() ? "[" + field->selectedText() + "]" : field->text())
-                      + (w->focusWidget() != field ? ", focus moved on" : "") + (press.isAccepted() ? "" : ", left to the window"),
+                      + (w->focusWidget() != field ? ", focus moved on" : "")
+                      + (press.isAccepted() ? "" : ", left to the window"),
                   "result");
         }
     }
@@ -187,7 +207,8 @@ private slots:
         writeFileBytes(out + "clip.avi", "a source");
         p->dir.setTool("engine/ffmpeg", fake::encodes);
         p->dir.setTool("ma", fake::copies);
-        p->prompts.expectMessage("FILE(S) ENCODED - " + out + "\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?", vbYes);
+        p->prompts.expectMessage("FILE(S) ENCODED - " + out + "\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?",
+                                 vbYes);
         w->setSource(out + "clip.avi");
         w->chkWebm->setChecked(true);
         p->forms.watermarkOptions().txtWatermark->setText(QString(40000, 'x'));

@@ -29,7 +29,8 @@ namespace {
 const QByteArray encodes =
     "[ \"$1\" = -hide_banner ] && { echo '  Stream #0:0: Video: h264, yuv420p, 160x120' >&2; exit 0; }\n"
     "[ \"$1\" != -y ] && [ -e \"$last\" ] && exit 1\n"
-    "printf '  Duration: 00:00:04.00, start: 0.0\\nframe=   50 fps=25 size=600kB time=00:00:02.00 speed=2.0x\\r' >&2\n"
+    "printf '  Duration: 00:00:04.00, start: 0.0\\nframe=   50 fps=25 size=600kB time=00:00:02.00 "
+    "speed=2.0x\\r' >&2\n"
     "head -c 600000 /dev/zero > \"$last\"\n";
 
 // Puts this build's vidlark-encode into the folder, where it finds its
@@ -96,8 +97,8 @@ int runningInGroup(qint64 group)
 // averaged, is red.
 bool redCorner(const QString &video)
 {
-    runFfmpeg({"-i", video, "-frames:v", "1", "-vf", "crop=16:16:16:16,scale=1:1", "-f", "rawvideo", "-pix_fmt",
-               "rgb24", video + ".rgb"});
+    runFfmpeg({"-i", video, "-frames:v", "1", "-vf", "crop=16:16:16:16,scale=1:1", "-f", "rawvideo",
+               "-pix_fmt", "rgb24", video + ".rgb"});
     const QByteArray rgb = fileBytes(video + ".rgb");
     return rgb.size() == 3 && quint8(rgb[0]) > 200 && quint8(rgb[1]) < 60 && quint8(rgb[2]) < 60;
 }
@@ -110,7 +111,8 @@ class tst_Cli : public QObject
 private slots:
     void arguments_data()
     {
-        QTest::addColumn<QString>("line"); // the arguments; @in, @out, @clip, @profile: the test's folders and files
+        QTest::addColumn<QString>(
+            "line"); // the arguments; @in, @out, @clip, @profile: the test's folders and files
         QTest::addColumn<Changes>("profile");
         QTest::addColumn<QString>("setup"); // what lies there before the run
         QTest::addColumn<int>("status");
@@ -126,19 +128,26 @@ private slots:
         row("beside the source", "--json @clip", 0, both, {"\"percent\":50", "\"speed\":2"});
         row("formats in any case", "--json -f WebM,flv -o @out @clip", 0, "flv:made webm:made", {});
         row("unknown format", "-f flv,avi @clip", 2, "", {"unknown format 'avi'"});
-        row("empty format list", "--json --formats= @clip", 2, "", {"PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"});
+        row("empty format list", "--json --formats= @clip", 2, "",
+            {"PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"});
         row("still minute too late", "--still 60:00 @clip", 2, "", {"INVALID INPUT FOR MINUTES"});
         row("still not MM:SS", "--still 90 @clip", 2, "", {"--still takes a time as MM:SS"});
         row("still not a number", "--still a:b @clip", 2, "", {"ERROR# 13 TYPE MISMATCH"});
-        row("profile's formats", "--json -p @profile -o @out @clip", 0, "mp4:made webm:made", {}, {}, webmNotFlv);
-        row("formats over the profile's", "--json -p @profile -f flv -o @out @clip", 0, "flv:made", {}, {}, webmNotFlv);
+        row("profile's formats", "--json -p @profile -o @out @clip", 0, "mp4:made webm:made", {}, {},
+            webmNotFlv);
+        row("formats over the profile's", "--json -p @profile -f flv -o @out @clip", 0, "flv:made", {}, {},
+            webmNotFlv);
         row("profile not found", "-p @in/none.vlp @clip", 2, "", {"ERROR# 53 FILE NOT FOUND"});
-        row("not a profile", "--profile=@clip @clip", 2, "", {"NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"});
-        row("profile with a bad line", "-p @profile @clip", 2, "", {"ERROR# 380"}, {}, {{VideoBitrate, "99"}});
+        row("not a profile", "--profile=@clip @clip", 2, "",
+            {"NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"});
+        row("profile with a bad line", "-p @profile @clip", 2, "", {"ERROR# 380"}, {},
+            {{VideoBitrate, "99"}});
         row("watermark never saved", "-p @profile @clip", 2, "", {"PLEASE SAVE THE WATERMARK OPTIONS"}, {},
             {{Watermark, checkStateText(1)}, {TextWatermark, optionText(false)}});
-        row("missing source", "--json - @clip", 1, "flv:failed mp4:failed " + both, {"-: SOURCE FILE NOT FOUND!"});
-        row("output exists", "--json -o @out @clip", 1, refused, {"clip.mp4 ALREADY EXISTS IN OUTPUT FOLDER."}, "old");
+        row("missing source", "--json - @clip", 1, "flv:failed mp4:failed " + both,
+            {"-: SOURCE FILE NOT FOUND!"});
+        row("output exists", "--json -o @out @clip", 1, refused,
+            {"clip.mp4 ALREADY EXISTS IN OUTPUT FOLDER."}, "old");
         row("--overwrite", "--json --overwrite -o @out @clip", 0, both, {}, "old");
         row("still image, --overwrite", "--json --overwrite -f flv --still 0:1 -o @out @clip", 0,
             "flv:made still:made", {}, "oldstill");
@@ -149,20 +158,26 @@ private slots:
         row("name clash", "--json -f mp4 --overwrite -o @out @clip @in/clip.mov", 1, "mp4:made mp4:refused",
             {"clip.mov: clip.mp4 IS ALREADY THE OUTPUT OF clip.avi IN THIS RUN."});
         row("no temporary folder", "--json -o @out @clip", 1, "", {"NO TEMPORARY FOLDER"}, "notmp");
-        row("name not UTF-8", "--json -o @out", 1, refused, {"THE SOURCE FILE NAME IS NOT VALID UTF-8."}, "latin1");
-        row("control characters", "-q -o @out @in/a\x1b[31m\x07.avi", 1, "", {"a\\\\x1b\\[31m\\\\x07.avi: SOURCE"});
+        row("name not UTF-8", "--json -o @out", 1, refused, {"THE SOURCE FILE NAME IS NOT VALID UTF-8."},
+            "latin1");
+        row("control characters", "-q -o @out @in/a\x1b[31m\x07.avi", 1, "",
+            {"a\\\\x1b\\[31m\\\\x07.avi: SOURCE"});
         row("profile is a pipe", "-p @in/fifo.vlp @clip", 2, "", {"THE PROFILE IS NOT A REGULAR FILE."});
-        row("empty profile", "-p @in/empty.vlp @clip", 2, "", {"NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"});
+        row("empty profile", "-p @in/empty.vlp @clip", 2, "",
+            {"NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"});
         row("mark of another machine", "--json -o @out @clip", 1, refused, {being}, "foreign");
         row("source after --", "--json -o @out -- -x.avi", 0, both, {"/out/-x.flv"});
         row("encoder makes nothing", "--json -o @out @clip", 1, "flv:failed mp4:failed",
             {"\"reason\":\"UNSUPPORTED FILE!\".*\\n.*\"reason\":\"UNSUPPORTED FILE!\""}, "silent");
         row("conv_ rule", "--json -f mp4 @in/movie.mp4", 0, "mp4:made", {"/in/conv_movie.mp4"});
-        row("text and tag", "--html -f mp4 -o @out @clip", 0, "", {"clip.avi: mp4 started: ", "<video .*width=\"160\"",
-            "clip.avi: mp4 made .*/out/clip.mp4", "1 made, 0 failed, 0 refused, 0 cancelled"});
-        row("tag as JSON", "--json --html -f webm -o @out @clip", 0, "webm:made", {"\"event\":\"tag\".*clip.webm"});
+        row("text and tag", "--html -f mp4 -o @out @clip", 0, "",
+            {"clip.avi: mp4 started: ", "<video .*width=\"160\"", "clip.avi: mp4 made .*/out/clip.mp4",
+             "1 made, 0 failed, 0 refused, 0 cancelled"});
+        row("tag as JSON", "--json --html -f webm -o @out @clip", 0, "webm:made",
+            {"\"event\":\"tag\".*clip.webm"});
         row("quiet", "-q -o @out @clip -", 1, "", {"\nvidlark-encode: -: SOURCE FILE NOT FOUND!\n$"});
-        row("on a terminal", "-f flv -o @out @clip", 0, "", {"\\r\\x1b\\[K", "flv  50%  ", "1 made"}, "terminal");
+        row("on a terminal", "-f flv -o @out @clip", 0, "", {"\\r\\x1b\\[K", "flv  50%  ", "1 made"},
+            "terminal");
         row("--help", "-o @out --help", 0, "", {"^Usage: vidlark-encode \\[options\\] SOURCE", "--json"});
         row("--version", "--version", 0, "", {"^vidlark-encode \\d+\\.\\d+\\.\\d+\\n$"});
         row("no source", "--json -f mp4", 2, "", {"INPUT OR SOURCE FILE REQUIRED!"});
@@ -188,7 +203,10 @@ private slots:
         writeFileBytes(in + "/empty.vlp", "");
         QCOMPARE(::mkfifo(QFile::encodeName(in + "/fifo.vlp").constData(), 0600), 0);
         const QString site = writeProfile(dir.path(), work.filePath("site.vlp"), profile);
-        line.replace("@clip", "@in/clip.avi").replace("@in", in).replace("@out", out).replace("@profile", site);
+        line.replace("@clip", "@in/clip.avi")
+            .replace("@in", in)
+            .replace("@out", out)
+            .replace("@profile", site);
         const QStringList args = line.split(' ');
 
         // What another run, or an earlier one, left in the output folder.
@@ -196,11 +214,12 @@ private slots:
             writeFileBytes(out + (setup == "old" ? "/clip.mp4" : "/clip.jpg"), "old");
         const QByteArray host = QSysInfo::machineHostName().toUtf8() + ' ';
         const QByteArray gone = host + fileBytes("/proc/sys/kernel/pid_max").trimmed();
-        const QMap<QString, QByteArray> marks{{"live", host + QByteArray::number(QCoreApplication::applicationPid())},
-                                              {"stale", gone},
-                                              {"killed", gone + " 1\n-"},
-                                              {"reused", host + "1 999999999"}, // pid 1 started long before
-                                              {"foreign", "elsewhere.example 1"}};
+        const QMap<QString, QByteArray> marks{
+            {"live", host + QByteArray::number(QCoreApplication::applicationPid())},
+            {"stale", gone},
+            {"killed", gone + " 1\n-"},
+            {"reused", host + "1 999999999"}, // pid 1 started long before
+            {"foreign", "elsewhere.example 1"}};
         if (setup == "killed")
             writeFileBytes(out + "/clip.mp4", "partial");
         if (marks.contains(setup))
@@ -215,15 +234,17 @@ private slots:
             p.setProcessEnvironment(env);
         }
         const bool tty = setup == "terminal"; // a terminal of its own
-        if (setup == "latin1") // "café.avi" in Latin-1, which no text can name
+        if (setup == "latin1")                // "café.avi" in Latin-1, which no text can name
             p.start("sh", QStringList{"-c", "exec \"$@\" \"$(printf 'caf\\351.avi')\"", "sh", cli} + args);
         else
-            p.start(tty ? "script" : cli, tty ? QStringList{"-qec", cli + ' ' + args.join(' '), "/dev/null"} : args);
+            p.start(tty ? "script" : cli,
+                    tty ? QStringList{"-qec", cli + ' ' + args.join(' '), "/dev/null"} : args);
         const Run run(p);
         const QString said = QString::fromUtf8(run.out + run.err);
         QCOMPARE(run.status, status);
         for (const QString &pattern : says)
-            QVERIFY2(QRegularExpression(pattern).match(said).hasMatch(), qPrintable(pattern + " in:\n" + said));
+            QVERIFY2(QRegularExpression(pattern).match(said).hasMatch(),
+                     qPrintable(pattern + " in:\n" + said));
         QCOMPARE(run.results.join(' '), results);
         if (status == 2) // nothing run
             QCOMPARE(dir.toolLog().size(), 0);
@@ -255,15 +276,17 @@ private slots:
         QVERIFY(writeFileBytes(in + "/bad.avi", "no video in here"));
         const QString site = writeProfile(dir.path(), work.filePath("site.vlp"), {{Webm, checkStateText(1)}});
         QProcess parallel;
-        parallel.start("parallel", {"-j", "2", "--joblog", jobs, cli, "-p", site, "-o", out, ":::", in + "/one.avi",
-                                    in + "/bad.avi", in + "/two.avi"});
+        parallel.start("parallel",
+                       {"-j", "2", "--joblog", jobs, cli, "-p", site, "-o", out, ":::", in + "/one.avi",
+                        in + "/bad.avi", in + "/two.avi"});
         QVERIFY(parallel.waitForFinished(300000));
         QCOMPARE(parallel.exitCode(), 1); // the number of failed jobs
 
         QMap<QString, int> exits; // source -> exit value
         for (const QByteArray &line : fileBytes(jobs).trimmed().split('\n').mid(1)) {
             const QList<QByteArray> f = line.split('\t');
-            exits.insert(QFileInfo(QString::fromUtf8(f.at(8).split(' ').constLast())).fileName(), f.at(6).toInt());
+            exits.insert(QFileInfo(QString::fromUtf8(f.at(8).split(' ').constLast())).fileName(),
+                         f.at(6).toInt());
         }
         QCOMPARE(exits, (QMap<QString, int>{{"bad.avi", 1}, {"one.avi", 0}, {"two.avi", 0}}));
         const QStringList h264{"video:h264", "audio:aac"};
@@ -284,11 +307,16 @@ private slots:
         QTemporaryDir work;
         const QString clip = work.filePath("my clip.avi");
         writeFileBytes(clip, "x");
-        const QString site = writeProfile(
-            program.dir.path(), work.filePath("site.vlp"),
-            {{Webm, checkStateText(1)}, {WindowSize, listIndexText(2)}, {VideoFrameRate, listIndexText(1)},
-             {GrabStillImage, checkStateText(1)}, {StillSecond, "02"}, {Watermark, checkStateText(1)},
-             {BottomRight, optionText(true)}, {WatermarkText, "it's 100%"}, {AudioBitrate, listIndexText(3)}});
+        const QString site = writeProfile(program.dir.path(), work.filePath("site.vlp"),
+                                          {{Webm, checkStateText(1)},
+                                           {WindowSize, listIndexText(2)},
+                                           {VideoFrameRate, listIndexText(1)},
+                                           {GrabStillImage, checkStateText(1)},
+                                           {StillSecond, "02"},
+                                           {Watermark, checkStateText(1)},
+                                           {BottomRight, optionText(true)},
+                                           {WatermarkText, "it's 100%"},
+                                           {AudioBitrate, listIndexText(3)}});
 
         qputenv("FAKE_LOG", QFile::encodeName(work.filePath("window.log")));
         QVERIFY(program.start());
@@ -322,9 +350,10 @@ private slots:
                             const QString &results, const QStringList &kept) {
             QTest::newRow(name) << hanging << formats << how << results << kept;
         };
-        row("encoder", "engine/ffmpeg", "flv,mp4,webm", "SIGINT", "flv:cancelled mp4:cancelled webm:cancelled" + later,
-            none);
-        row("faststart", "ma", "flv,mp4,webm", "SIGINT", "flv:made mp4:cancelled webm:cancelled" + later, flvAndMp4);
+        row("encoder", "engine/ffmpeg", "flv,mp4,webm", "SIGINT",
+            "flv:cancelled mp4:cancelled webm:cancelled" + later, none);
+        row("faststart", "ma", "flv,mp4,webm", "SIGINT", "flv:made mp4:cancelled webm:cancelled" + later,
+            flvAndMp4);
         row("still image", "still", "flv", "SIGINT", "flv:made still:cancelled flv:cancelled still:cancelled",
             {"clip.flv"});
         row("output closed", "engine/ffmpeg", "flv,mp4,webm", "closed", "", none);
@@ -346,8 +375,9 @@ private slots:
         QTemporaryDir work;
         const QString pid = work.filePath("tool.pid"), out = work.filePath("out"), tmp = work.filePath("tmp");
         // Writes part of its output, then tells of progress until it is ended.
-        const QByteArray hang = "echo $$ > " + pid.toUtf8() + "\nhead -c 1000 /dev/zero > \"$last\"\n"
-                                "while :; do printf 'frame= 1 time=00:00:01.00\\r' >&2; sleep 0.2; done\n";
+        const QByteArray hang = "echo $$ > " + pid.toUtf8()
+            + "\nhead -c 1000 /dev/zero > \"$last\"\n"
+              "while :; do printf 'frame= 1 time=00:00:01.00\\r' >&2; sleep 0.2; done\n";
         if (hanging == "still")
             dir.setTool("engine/ffmpeg", "case \"$last\" in *.jpg) " + hang + ";; esac\n" + encodes);
         else
@@ -358,11 +388,14 @@ private slots:
         env.insert("TMPDIR", tmp);
         QProcess p;
         p.setProcessEnvironment(env);
-        const QStringList args{"--json", "-f", formats, "--still", "0:1", "-o", out, work.filePath("clip.avi")};
-        const QStringList first =
-            (formats == "flv" ? args : args.mid(0, 3) + args.mid(5)) + QStringList{work.filePath("later.avi")};
+        const QStringList args{"--json", "-f", formats, "--still",
+                               "0:1",    "-o", out,     work.filePath("clip.avi")};
+        const QStringList first = (formats == "flv" ? args : args.mid(0, 3) + args.mid(5))
+            + QStringList{work.filePath("later.avi")};
         if (how == "closed") // a reader that takes one byte and goes
-            p.start("bash", QStringList{"-c", "\"$@\" | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}", "-", cli} + first);
+            p.start("bash",
+                    QStringList{"-c", "\"$@\" | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}", "-", cli}
+                        + first);
         else
             p.start(cli, first);
         QTRY_VERIFY_WITH_TIMEOUT(fileBytes(pid).endsWith('\n'), 30000);
@@ -431,15 +464,19 @@ private slots:
         TestAppDir dir;
         const QString cli = installCli(dir);
         QTemporaryDir work;
-        const QString clip = work.filePath("clip.avi"), mark = work.filePath("mark.png"), log = work.filePath("log");
+        const QString clip = work.filePath("clip.avi"), mark = work.filePath("mark.png"),
+                      log = work.filePath("log");
         // Debian's ffmpeg, telling of any picture copy in the application folder while it runs.
-        dir.setTool("engine/ffmpeg", "ls " + QFile::encodeName(dir.path()) + "/*.png >> " + QFile::encodeName(log)
-                                         + " 2>/dev/null\nexec ffmpeg \"$@\"\n");
+        dir.setTool("engine/ffmpeg",
+                    "ls " + QFile::encodeName(dir.path()) + "/*.png >> " + QFile::encodeName(log)
+                        + " 2>/dev/null\nexec ffmpeg \"$@\"\n");
         QVERIFY(makeClip(clip, 1, "160x120"));
         QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "color=c=red:s=32x32", "-frames:v", "1", mark}));
         const QString site = writeProfile(dir.path(), work.filePath("site.vlp"),
-                                          {{Watermark, checkStateText(1)}, {TextWatermark, optionText(false)},
-                                           {ImageWatermark, optionText(true)}, {ImagePath, mark}});
+                                          {{Watermark, checkStateText(1)},
+                                           {TextWatermark, optionText(false)},
+                                           {ImageWatermark, optionText(true)},
+                                           {ImagePath, mark}});
         QProcess runs[2];
         for (int i = 0; i < 2; ++i)
             runs[i].start(cli, {"-p", site, "-f", "mp4", "-o", work.filePath(QString::number(i)), clip});

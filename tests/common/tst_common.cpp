@@ -27,15 +27,18 @@ class TestCommon : public QObject
 {
     Q_OBJECT
 private slots:
-    // A write the file size limit stops half-way leaves the old file whole: the bytes fit the write buffer, so only
-    // its flush finds out.
+    // A write the file size limit stops half-way leaves the old file whole: the bytes fit the write buffer,
+    // so only its flush finds out.
     void errorsAndTextFiles()
     {
-        QCOMPARE(generalErrorText(RuntimeError(7, "Disk gone")), "ERROR# 7 DISK GONE. PLEASE CONTACT SUPPORT.");
+        QCOMPARE(generalErrorText(RuntimeError(7, "Disk gone")),
+                 "ERROR# 7 DISK GONE. PLEASE CONTACT SUPPORT.");
         QCOMPARE(textfiles::splitLines("a\r\nb\n\nc\rd"), (QStringList{"a", "b", "", "c\rd"}));
         QTemporaryDir dir;
         const QString file = dir.filePath("configvbr.txt");
-        textfiles::writeBytesAtomically(file, "Gr\xc3\xb6\xc3\x9f" "e\r\n\xe6\x97\xa5\nlast");
+        textfiles::writeBytesAtomically(file,
+                                        "Gr\xc3\xb6\xc3\x9f"
+                                        "e\r\n\xe6\x97\xa5\nlast");
         QCOMPARE(textfiles::readLines(file), (QStringList{"Größe", "日", "last"}));
         QList<int> errors;
         for (const QString &path : {dir.filePath("gone"), dir.filePath("no/x"), dir.path()})
@@ -52,8 +55,8 @@ private slots:
         QCOMPARE(errors << int(textfiles::readLines(file).size()), (QList<int>{53, 76, 75, 76, 75, 3}));
     }
 
-    // Captions as screen readers say them ("&&" one "&", a stray "&" kept); a path cut in the middle where it is
-    // shown, whole everywhere else, never widening its window.
+    // Captions as screen readers say them ("&&" one "&", a stray "&" kept); a path cut in the middle where it
+    // is shown, whole everywhere else, never widening its window.
     void controlsAndLabels()
     {
         QStringList spoken;
@@ -68,7 +71,8 @@ private slots:
         const QString path = "/home/user/videos/holiday/with/a/very/long/folder/name/beach-final.avi";
         label.setCaption(path);
         QCOMPARE(label.caption() + label.toolTip() + label.accessibleName(), path + ' ' + path + ' ' + path);
-        QCOMPARE(std::tuple(label.text().left(3), label.text().right(6), label.text().size() < path.size()), std::tuple(QString("/ho"), QString("al.avi"), true));
+        QCOMPARE(std::tuple(label.text().left(3), label.text().right(6), label.text().size() < path.size()),
+                 std::tuple(QString("/ho"), QString("al.avi"), true));
         QCOMPARE(label.sizeHint(), hint);
         label.resize(2000, hint.height());
         QCOMPARE(label.text(), path);
@@ -77,11 +81,14 @@ private slots:
     // Filters in Qt's form; a question, Esc answers No; "All Files" (*.*) lists a name without a dot.
     void qtPrompts()
     {
-        QCOMPARE(qtFileFilter("Videos|*.avi;*.mp4|All Files|*.*|Flash|f4v;.m4v|Odd"), "Videos (*.avi *.mp4);;All Files (*);;Flash (*.f4v *.m4v)");
+        QCOMPARE(qtFileFilter("Videos|*.avi;*.mp4|All Files|*.*|Flash|f4v;.m4v|Odd"),
+                 "Videos (*.avi *.mp4);;All Files (*);;Flash (*.f4v *.m4v)");
         QtPrompts prompts;
         QString seen;
-        onModal<QMessageBox>([&](QMessageBox *box) { seen = box->text(), QTest::keyClick(box, Qt::Key_Escape); });
-        QCOMPARE(std::pair(prompts.message(MsgIcon::Question, "Confirm", "SURE?", MsgButtons::YesNo), seen), std::pair(vbNo, QString("SURE?")));
+        onModal<QMessageBox>(
+            [&](QMessageBox *box) { seen = box->text(), QTest::keyClick(box, Qt::Key_Escape); });
+        QCOMPARE(std::pair(prompts.message(MsgIcon::Question, "Confirm", "SURE?", MsgButtons::YesNo), seen),
+                 std::pair(vbNo, QString("SURE?")));
         QTemporaryDir dir;
         const QString noext = dir.filePath("noext");
         QVERIFY(writeFileBytes(noext, "x"));
@@ -89,11 +96,13 @@ private slots:
         onModal<QFileDialog>([&](QFileDialog *d) {
             d->setDirectory(dir.path());
             auto *model = d->findChild<QFileSystemModel *>();
-            listed = model && QTest::qWaitFor([&] { return model->flags(model->index(noext)) & Qt::ItemIsEnabled; });
+            listed = model
+                && QTest::qWaitFor([&] { return model->flags(model->index(noext)) & Qt::ItemIsEnabled; });
             d->selectFile(noext);
             QMetaObject::invokeMethod(d, "accept");
         });
-        QCOMPARE(std::pair(prompts.openFile("Open", "All Files|*.*", true), listed), std::pair(std::optional<QString>(noext), true));
+        QCOMPARE(std::pair(prompts.openFile("Open", "All Files|*.*", true), listed),
+                 std::pair(std::optional<QString>(noext), true));
     }
 };
 

@@ -25,44 +25,63 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("command");
         const QString x264 = " -minrate 500k -maxrate 500k -bufsize 500k";
-        QTest::newRow("flv") << "" << "flv"
-                             << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\" -f flv -acodec aac -strict experimental -ab 96k"
-                                " -ar 22050 -ac 2  -vcodec libx264 -b:v 500k -r 25"
-                                    + x264
-                                    + " -coder 1 -flags +loop -cmp +chroma -partitions"
-                                      " +parti4x4+parti8x8+partp8x8+partb8x8  \"/out/clip.flv\"";
-        QTest::newRow("mp4") << "" << "mp4"
-                             << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\" -f mp4 -acodec aac -strict experimental -ar 22050"
+        QTest::newRow("flv")
+            << ""
+            << "flv"
+            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\" -f flv -acodec aac -strict experimental -ab 96k"
+               " -ar 22050 -ac 2  -vcodec libx264 -b:v 500k -r 25"
+                + x264
+                + " -coder 1 -flags +loop -cmp +chroma -partitions"
+                  " +parti4x4+parti8x8+partp8x8+partb8x8  \"/out/clip.flv\"";
+        QTest::newRow("mp4") << ""
+                             << "mp4"
+                             << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\" -f mp4 -acodec aac -strict "
+                                "experimental -ar 22050"
                                 " -ab 96k  -ac 2  -vcodec libx264 -b:v 500k -r 25"
-                                    + x264
-                                    + " -coder 0 -flags +loop+mv4 -cmp 256 -partitions +parti4x4+partp8x8+partb8x8  "
-                                      "\"/out/clip.mp4\"";
-        QTest::newRow("faststart") << "" << "faststart" << "APP/ma \"/out/clip.mp4.temp\" \"/out/clip.mp4\"";
+                + x264
+                + " -coder 0 -flags +loop+mv4 -cmp 256 -partitions +parti4x4+partp8x8+partb8x8  "
+                  "\"/out/clip.mp4\"";
+        QTest::newRow("faststart") << ""
+                                   << "faststart"
+                                   << "APP/ma \"/out/clip.mp4.temp\" \"/out/clip.mp4\"";
         QTest::newRow("webm, never a frame rate")
-            << "" << "webm"
-            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\"  -f webm -acodec libvorbis  -ac 2  -ab 96k -ar 22050 -vcodec "
+            << ""
+            << "webm"
+            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\"  -f webm -acodec libvorbis  -ac 2  -ab 96k -ar "
+               "22050 -vcodec "
                "libvpx -b:v 500k -quality good -cpu-used 0 -qmin 10 -qmax 42"
                 + x264 + " \"/out/clip.webm\"";
         QTest::newRow("still image, time as typed")
-            << "minute=5 second=7" << "still" << "APP/engine/ffmpeg -i \"/v/my clip.avi\" -ss 00:5:7.000 -vframes 1 \"/out/clip.jpg\"";
+            << "minute=5 second=7"
+            << "still"
+            << "APP/engine/ffmpeg -i \"/v/my clip.avi\" -ss 00:5:7.000 -vframes 1 \"/out/clip.jpg\"";
         QTest::newRow("still image resized, named after the FLV name")
-            << "resize flvName=movie.video" << "still"
-            << "APP/engine/ffmpeg -i \"/v/my clip.avi\" -s 640x480 -ss 00:00:30.000 -vframes 1 \"/out/movie.v.jpg\"";
+            << "resize flvName=movie.video"
+            << "still"
+            << "APP/engine/ffmpeg -i \"/v/my clip.avi\" -s 640x480 -ss 00:00:30.000 -vframes 1 "
+               "\"/out/movie.v.jpg\"";
         QTest::newRow("resize, Auto, option lines and a watermark")
-            << "resize frameRate=Auto options watermark" << "flv"
-            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\" -f flv -acodec aac -strict experimental -ab 96k -ar 22050 -ac 2 "
+            << "resize frameRate=Auto options watermark"
+            << "flv"
+            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\" -f flv -acodec aac -strict experimental -ab 96k "
+               "-ar 22050 -ac 2 "
                " -vcodec libx264 -b:v 500k -s 640x480"
                 + x264
-                + " -coder 1 -flags +loop -cmp +chroma -partitions +parti4x4+parti8x8+partp8x8+partb8x8  a  b -vf "
+                + " -coder 1 -flags +loop -cmp +chroma -partitions +parti4x4+parti8x8+partp8x8+partb8x8  a  "
+                  "b -vf "
                   "\"x\" \"/out/clip.flv\"";
-        QTest::newRow("lower-case auto is a rate") << "frameRate=auto watermark" << "webm"
-                                                   << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\"  -f webm -acodec libvorbis "
-                                                      " -ac 2  -ab 96k -ar 22050 -vcodec libvpx -b:v 500k -quality good "
-                                                      "-cpu-used 0 -qmin 10 -qmax 42"
-                                                          + x264 + " -vf \"x\" \"/out/clip.webm\"";
-        QTest::newRow("a window size starting with a blank") << "resize windowSize= 1x1" << "still"
-                                                              << "APP/engine/ffmpeg -i \"/v/my clip.avi\" -s  -ss 00:00:30.000"
-                                                                 " -vframes 1 \"/out/clip.jpg\"";
+        QTest::newRow("lower-case auto is a rate")
+            << "frameRate=auto watermark"
+            << "webm"
+            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\"  -f webm -acodec libvorbis "
+               " -ac 2  -ab 96k -ar 22050 -vcodec libvpx -b:v 500k -quality good "
+               "-cpu-used 0 -qmin 10 -qmax 42"
+                + x264 + " -vf \"x\" \"/out/clip.webm\"";
+        QTest::newRow("a window size starting with a blank")
+            << "resize windowSize= 1x1"
+            << "still"
+            << "APP/engine/ffmpeg -i \"/v/my clip.avi\" -s  -ss 00:00:30.000"
+               " -vframes 1 \"/out/clip.jpg\"";
     }
     void commands()
     {
@@ -124,11 +143,21 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("names"); // folderPart|fileTitle|baseName|FLV name
-        QTest::newRow("plain") << "/v/clip.avi" << "/o/" << "/v/|clip.avi|clip|clip.flv";
-        QTest::newRow("several dots") << "/v/my.clip.avi" << "/o/" << "/v/|my.clip.avi|my|my.flv";
-        QTest::newRow("no dot") << "/v/clip" << "/o/" << "/v/|clip|clip|clip.flv";
-        QTest::newRow("a name that is the source") << "/v/clip.flv" << "/v/" << "/v/|clip.flv|clip|conv_clip.flv";
-        QTest::newRow("the same in another case") << "/v/Clip.FLV" << "/v/" << "/v/|Clip.FLV|Clip|conv_Clip.flv";
+        QTest::newRow("plain") << "/v/clip.avi"
+                               << "/o/"
+                               << "/v/|clip.avi|clip|clip.flv";
+        QTest::newRow("several dots") << "/v/my.clip.avi"
+                                      << "/o/"
+                                      << "/v/|my.clip.avi|my|my.flv";
+        QTest::newRow("no dot") << "/v/clip"
+                                << "/o/"
+                                << "/v/|clip|clip|clip.flv";
+        QTest::newRow("a name that is the source") << "/v/clip.flv"
+                                                   << "/v/"
+                                                   << "/v/|clip.flv|clip|conv_clip.flv";
+        QTest::newRow("the same in another case") << "/v/Clip.FLV"
+                                                  << "/v/"
+                                                  << "/v/|Clip.FLV|Clip|conv_Clip.flv";
     }
     void outputNames()
     {
@@ -137,7 +166,8 @@ private slots:
         QFETCH(QString, names);
         using namespace outputnames;
         const QString base = baseName(nameParts(fileTitle(source)));
-        QCOMPARE(QStringList({folderPart(source), fileTitle(source), base, outputName(folder, base + ".flv", source)})
+        QCOMPARE(QStringList(
+                     {folderPart(source), fileTitle(source), base, outputName(folder, base + ".flv", source)})
                      .join('|'),
                  names);
         QCOMPARE(withTrailingSlash("/o"), QStringLiteral("/o/"));
@@ -151,7 +181,8 @@ private slots:
         QTemporaryDir dir;
         writeFileBytes(dir.filePath("clip.flv"), "x");
         QFile::link(dir.filePath("clip.flv"), dir.filePath("other.flv"));
-        QCOMPARE(outputnames::outputName(dir.path() + "/", "other.flv", dir.filePath("clip.flv")), "conv_other.flv");
+        QCOMPARE(outputnames::outputName(dir.path() + "/", "other.flv", dir.filePath("clip.flv")),
+                 "conv_other.flv");
         QCOMPARE(outputnames::outputName(dir.path() + "/", "new.flv", dir.filePath("clip.flv")), "new.flv");
     }
 
@@ -161,17 +192,23 @@ private slots:
         QTest::addColumn<QString>("mp4");
         QTest::addColumn<QString>("still");
         QTest::addColumn<QString>("tag");
-        QTest::newRow("everything") << "/o/a b.webm" << "/o/sub/a&b.mp4" << "/o/a.jpg"
-                                    << "<video controls width=\"320\" height=\"240\" poster=\"a.jpg\">\n"
-                                       "  <source src=\"a%20b.webm\" type=\"video/webm\">\n"
-                                       "  <source src=\"sub/a&amp;b.mp4\" type=\"video/mp4\">\n"
-                                       "  Your browser cannot play this video. <a href=\"sub/a&amp;b.mp4\">Download it</a>.\n"
-                                       "</video>\n";
-        QTest::newRow("WebM alone, elsewhere") << "/x/c.webm" << "" << ""
-                                               << "<video controls width=\"320\" height=\"240\">\n"
-                                                  "  <source src=\"c.webm\" type=\"video/webm\">\n"
-                                                  "  Your browser cannot play this video. <a href=\"c.webm\">Download "
-                                                  "it</a>.\n</video>\n";
+        QTest::newRow("everything")
+            << "/o/a b.webm"
+            << "/o/sub/a&b.mp4"
+            << "/o/a.jpg"
+            << "<video controls width=\"320\" height=\"240\" poster=\"a.jpg\">\n"
+               "  <source src=\"a%20b.webm\" type=\"video/webm\">\n"
+               "  <source src=\"sub/a&amp;b.mp4\" type=\"video/mp4\">\n"
+               "  Your browser cannot play this video. <a href=\"sub/a&amp;b.mp4\">Download it</a>.\n"
+               "</video>\n";
+        QTest::newRow("WebM alone, elsewhere")
+            << "/x/c.webm"
+            << ""
+            << ""
+            << "<video controls width=\"320\" height=\"240\">\n"
+               "  <source src=\"c.webm\" type=\"video/webm\">\n"
+               "  Your browser cannot play this video. <a href=\"c.webm\">Download "
+               "it</a>.\n</video>\n";
     }
     void videoTag()
     {
@@ -179,8 +216,9 @@ private slots:
         QFETCH(QString, mp4);
         QFETCH(QString, still);
         QFETCH(QString, tag);
-        videotag::Made made{"/o/", webm, mp4, still, videotag::videoSizeFromProbe(
-                                                         "  Stream #0:0: Video: vp8, yuv420p(tv), 320x240, SAR 1:1 DAR 4:3")};
+        videotag::Made made{
+            "/o/", webm, mp4, still,
+            videotag::videoSizeFromProbe("  Stream #0:0: Video: vp8, yuv420p(tv), 320x240, SAR 1:1 DAR 4:3")};
         QVERIFY(videotag::hasVideo(made));
         QCOMPARE(videotag::html5VideoTag(made), tag);
         QVERIFY(!videotag::videoSizeFromProbe("Stream #0:1: Audio: aac, 44100 Hz").isValid());

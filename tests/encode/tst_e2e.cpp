@@ -41,7 +41,8 @@ class TestEndToEnd : public QObject
             for (const QString &notice : notices)
                 prompts.expectMessage(notice);
             if (question)
-                prompts.expectMessage("FILE(S) ENCODED - " + out + "\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?", vbYes);
+                prompts.expectMessage(
+                    "FILE(S) ENCODED - " + out + "\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?", vbYes);
             window->cmdEncode_Click();
         }
     };
@@ -64,10 +65,13 @@ private slots:
         QTest::addColumn<QString>("formats");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("streams");
-        QTest::newRow("flv") << "flv" << "clip.flv" << QStringList{"video:h264", "audio:aac"};
-        QTest::newRow("mp4, streamable") << "mp4" << "clip.mp4" << QStringList{"video:h264", "audio:aac"};
-        QTest::newRow("webm and a resized still image") << "webm still" << "clip.webm"
-                                                        << QStringList{"video:vp8", "audio:vorbis"};
+        QTest::newRow("flv") << "flv"
+                             << "clip.flv" << QStringList{"video:h264", "audio:aac"};
+        QTest::newRow("mp4, streamable") << "mp4"
+                                         << "clip.mp4" << QStringList{"video:h264", "audio:aac"};
+        QTest::newRow("webm and a resized still image")
+            << "webm still"
+            << "clip.webm" << QStringList{"video:vp8", "audio:vorbis"};
     }
     void eachKind()
     {
@@ -85,7 +89,8 @@ private slots:
             QVERIFY(!QFile::exists(p.out + file + ".temp"));
         }
         if (formats.contains("still"))
-            QCOMPARE(probeValue(p.out + "clip.jpg", "stream=width") + "x" + probeValue(p.out + "clip.jpg", "stream=height"),
+            QCOMPARE(probeValue(p.out + "clip.jpg", "stream=width") + "x"
+                         + probeValue(p.out + "clip.jpg", "stream=height"),
                      p.window->cmbVideoWindow->currentText().section(' ', 0, 0));
         VERIFY_PROMPTS(p.prompts);
     }
@@ -100,9 +105,11 @@ private slots:
     void shortClip()
     {
         QFETCH(bool, still);
-        Program p(m_short, m_work.filePath(still ? "short still" : "short"), still ? "flv mp4 webm still" : "flv mp4 webm");
+        Program p(m_short, m_work.filePath(still ? "short still" : "short"),
+                  still ? "flv mp4 webm still" : "flv mp4 webm");
         p.window->cmbVideoBitrate->setCurrentIndex(0);
-        p.encode(still ? QStringList{"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."} : QStringList());
+        p.encode(still ? QStringList{"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."}
+                       : QStringList());
         for (const char *name : {"clip.flv", "clip.mp4", "clip.webm"}) {
             QVERIFY(QFileInfo(p.out + name).size() < 524288);
             QCOMPARE(probeStreams(p.out + name).value(0).section(':', 0, 0), QStringLiteral("video"));

@@ -10,10 +10,10 @@ using namespace encode;
 
 namespace {
 
-// What one tool does when it runs. By default an encoder writes 600,000 bytes and reports frames, the faststart
-// tool copies its input, the still image writes a picture. `code` is the exit status, or the signal that ended it
-// with `signal`; `lost`: the runner could not wait for it; `bytes` written to its output (-1: none); `say` its
-// console output.
+// What one tool does when it runs. By default an encoder writes 600,000 bytes and reports frames, the
+// faststart tool copies its input, the still image writes a picture. `code` is the exit status, or the signal
+// that ended it with `signal`; `lost`: the runner could not wait for it; `bytes` written to its output (-1:
+// none); `say` its console output.
 struct Step {
     int code = 0;
     bool signal = false, lost = false, started = true, cancel = false;
@@ -25,8 +25,8 @@ using Steps = QMap<QString, Step>;
 
 const QByteArray frames = "frame=   75 fps=25 q=0.0 size=600kB\r";
 
-// Keeps each run's label, with "?" when its kind, source or output is not the label's and "+" when the picture
-// copy was there.
+// Keeps each run's label, with "?" when its kind, source or output is not the label's and "+" when the
+// picture copy was there.
 struct ScriptedRunner : IToolRunner {
     Steps steps;
     QStringList labels;
@@ -76,8 +76,16 @@ struct Setup {
             names << f.fileName() + "=" + QString::number(f.size());
         return names.join(' ');
     }
-    void formats(const QString &f) { r.flv = f.contains("flv"), r.mp4 = f.contains("mp4"), r.webm = f.contains("webm"), r.stillImage = f.contains("still"); }
-    void expectQuestion(int answer) { prompts.expectMessage("FILE(S) ENCODED - " + out + "\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?", answer); }
+    void formats(const QString &f)
+    {
+        r.flv = f.contains("flv"), r.mp4 = f.contains("mp4"), r.webm = f.contains("webm"),
+        r.stillImage = f.contains("still");
+    }
+    void expectQuestion(int answer)
+    {
+        prompts.expectMessage("FILE(S) ENCODED - " + out + "\r\nDO YOU WANT TO OPEN THE OUTPUT FOLDER?",
+                              answer);
+    }
 };
 
 } // namespace
@@ -89,38 +97,66 @@ class TestJob : public QObject
 {
     Q_OBJECT
 private slots:
-    // Each run is judged by what the encoder did: its exit status, its report of frames and its last error line; the
-    // size of its file only when the status is unknown. An MP4 is judged after its faststart step: it comes back as
-    // encoded unless the tool is known to have made it, and one it did not make is not made. Each row: the formats,
-    // what the tools do, the notices, and then the runs, the files left and what the final question shows.
+    // Each run is judged by what the encoder did: its exit status, its report of frames and its last error
+    // line; the size of its file only when the status is unknown. An MP4 is judged after its faststart step:
+    // it comes back as encoded unless the tool is known to have made it, and one it did not make is not made.
+    // Each row: the formats, what the tools do, the notices, and then the runs, the files left and what the
+    // final question shows.
     void verdicts_data()
     {
         QTest::addColumn<QString>("formats");
         QTest::addColumn<Steps>("steps");
         QTest::addColumn<QStringList>("notices");
         QTest::addColumn<QString>("outcome");
-        const QString bad = "ENCODING FAILED! BAD SOURCE FILE.", ns = "MP4 NOT MADE STREAMABLE! ", tool = ns + "THE FASTSTART TOOL ";
-        const auto row = [](const char *name, const char *formats, const Steps &steps, const QStringList &notices, const char *outcome) {
+        const QString bad = "ENCODING FAILED! BAD SOURCE FILE.", ns = "MP4 NOT MADE STREAMABLE! ",
+                      tool = ns + "THE FASTSTART TOOL ";
+        const auto row = [](const char *name, const char *formats, const Steps &steps,
+                            const QStringList &notices, const char *outcome) {
             QTest::newRow(name) << QString(formats) << steps << notices << QString(outcome);
         };
         row("made", "flv,mp4", {}, {}, "flv,mp4,faststart | clip.flv=600000 clip.mp4=600000 | clip.mp4");
         row("status 1: its error line; 300 kB with frames: made", "flv,mp4",
-            {{"flv", {.code = 1, .bytes = 700000, .say = "Error closing file x.flv: No space left on device\nConversion failed!\n"}}, {"mp4", {.bytes = 300000, .say = frames}}},
-            {"ENCODING FAILED! ERROR CLOSING FILE X.FLV: NO SPACE LEFT ON DEVICE."}, "flv,mp4,faststart | clip.mp4=300000 | clip.mp4");
-        row("a failed MP4 is not made streamable", "flv,mp4", {{"mp4", {.code = 1, .bytes = 7, .say = frames}}}, {"ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1."}, "flv,mp4 | clip.flv=600000 | clip.flv");
-        row("status 0 without frames: kept, not made", "flv,webm", {{"flv", {.bytes = 7}}, {"webm", {.bytes = 7}}}, {bad, bad}, "flv,webm | clip.flv=7 clip.webm=7 | ");
-        row("status unknown: the size rule", "flv,mp4", {{"flv", {.lost = true, .bytes = 524288}}, {"mp4", {.lost = true, .bytes = 524289}}}, {bad}, "flv,mp4,faststart | clip.flv=524288 clip.mp4=524289 | clip.mp4");
-        row("cancelled: nothing later runs", "flv,webm", {{"flv", {.code = 9, .signal = true, .cancel = true, .bytes = 9}}}, {"ENCODING CANCELLED!"}, "flv |  | ");
-        row("a .temp that cannot be made", "mp4", {{"temp", {}}}, {"ERROR# 58 FILE ALREADY EXISTS. PLEASE CONTACT SUPPORT."}, "mp4 | clip.mp4=600000 | ");
-        for (const auto &[name, step, notice] : std::initializer_list<std::tuple<const char *, Step, QString>>{
-                 {"faststart writes nothing", {.say = "last atom in file was not a moov atom\n"}, ns + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."},
+            {{"flv",
+              {.code = 1,
+               .bytes = 700000,
+               .say = "Error closing file x.flv: No space left on device\nConversion failed!\n"}},
+             {"mp4", {.bytes = 300000, .say = frames}}},
+            {"ENCODING FAILED! ERROR CLOSING FILE X.FLV: NO SPACE LEFT ON DEVICE."},
+            "flv,mp4,faststart | clip.mp4=300000 | clip.mp4");
+        row("a failed MP4 is not made streamable", "flv,mp4",
+            {{"mp4", {.code = 1, .bytes = 7, .say = frames}}},
+            {"ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1."}, "flv,mp4 | clip.flv=600000 | clip.flv");
+        row("status 0 without frames: kept, not made", "flv,webm",
+            {{"flv", {.bytes = 7}}, {"webm", {.bytes = 7}}}, {bad, bad},
+            "flv,webm | clip.flv=7 clip.webm=7 | ");
+        row("status unknown: the size rule", "flv,mp4",
+            {{"flv", {.lost = true, .bytes = 524288}}, {"mp4", {.lost = true, .bytes = 524289}}}, {bad},
+            "flv,mp4,faststart | clip.flv=524288 clip.mp4=524289 | clip.mp4");
+        row("cancelled: nothing later runs", "flv,webm",
+            {{"flv", {.code = 9, .signal = true, .cancel = true, .bytes = 9}}}, {"ENCODING CANCELLED!"},
+            "flv |  | ");
+        row("a .temp that cannot be made", "mp4", {{"temp", {}}},
+            {"ERROR# 58 FILE ALREADY EXISTS. PLEASE CONTACT SUPPORT."}, "mp4 | clip.mp4=600000 | ");
+        for (const auto &[name, step, notice] :
+             std::initializer_list<std::tuple<const char *, Step, QString>>{
+                 {"faststart writes nothing",
+                  {.say = "last atom in file was not a moov atom\n"},
+                  ns + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."},
                  {"faststart fails half-way", {.code = 1, .bytes = 100}, tool + "STOPPED WITH STATUS 1."},
-                 {"faststart killed", {.code = 9, .signal = true, .bytes = 100}, tool + "WAS STOPPED BY SIGNAL 9 (SIGKILL)."},
-                 {"faststart not waited for", {.lost = true, .bytes = 100}, tool + "COULD NOT BE WAITED FOR."},
+                 {"faststart killed",
+                  {.code = 9, .signal = true, .bytes = 100},
+                  tool + "WAS STOPPED BY SIGNAL 9 (SIGKILL)."},
+                 {"faststart not waited for",
+                  {.lost = true, .bytes = 100},
+                  tool + "COULD NOT BE WAITED FOR."},
                  {"faststart cannot start", {.started = false}, tool + "COULD NOT BE STARTED."},
                  {"faststart cancelled", {.cancel = true, .bytes = 100}, ""}})
-            row(name, "mp4", {{"faststart", step}}, QStringList(notice).filter("MP4"), "mp4,faststart | clip.mp4=600000 | ");
-        row("still image past the end", "flv,still", {{"still", {.say = "Output file is empty, nothing was encoded\n"}}}, {"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."}, "flv,still | clip.flv=600000 | clip.flv");
+            row(name, "mp4", {{"faststart", step}}, QStringList(notice).filter("MP4"),
+                "mp4,faststart | clip.mp4=600000 | ");
+        row("still image past the end", "flv,still",
+            {{"still", {.say = "Output file is empty, nothing was encoded\n"}}},
+            {"STILL IMAGE NOT GRABBED! THE VIDEO IS SHORTER THAN 00:30."},
+            "flv,still | clip.flv=600000 | clip.flv");
     }
     void verdicts()
     {
@@ -141,8 +177,11 @@ private slots:
         if (!outcome.endsWith("| "))
             s.expectQuestion(vbYes);
         QStringList reported;
-        const JobResult result = s.run([&](const OutputReport &report) { reported << formatName(report.format) + statusName(report.status); });
-        QCOMPARE(s.runner.labels.join(',') + " | " + s.files() + " | " + s.prompts.texts(ScriptedPrompts::Kind::ShowInFileManager).join("").remove(s.out),
+        const JobResult result = s.run([&](const OutputReport &report) {
+            reported << formatName(report.format) + statusName(report.status);
+        });
+        QCOMPARE(s.runner.labels.join(',') + " | " + s.files() + " | "
+                     + s.prompts.texts(ScriptedPrompts::Kind::ShowInFileManager).join("").remove(s.out),
                  outcome);
         // Each planned output is reported once.
         QCOMPARE(reported.size(), plannedOutputs(s.r).size());
@@ -150,22 +189,25 @@ private slots:
         VERIFY_PROMPTS(s.prompts);
     }
 
-    // What stood at an output's place: an older file (set aside meanwhile) comes back unless the new one is made,
-    // with Yes to the question or always replaced; a link, to a file elsewhere or leading nowhere, is never written
-    // through. Each row: the output and what stands there (the question asked and answered Yes, else always
-    // replaced), what its tool does, the files afterwards.
+    // What stood at an output's place: an older file (set aside meanwhile) comes back unless the new one is
+    // made, with Yes to the question or always replaced; a link, to a file elsewhere or leading nowhere, is
+    // never written through. Each row: the output and what stands there (the question asked and answered Yes,
+    // else always replaced), what its tool does, the files afterwards.
     void whatStoodThere_data()
     {
         QTest::addColumn<QString>("place");
         QTest::addColumn<Step>("step");
         QTest::addColumn<QString>("files");
-        const Step made{.bytes = 600000, .say = frames}, cancelled{.code = 9, .signal = true, .cancel = true, .bytes = 9};
+        const Step made{.bytes = 600000, .say = frames},
+            cancelled{.code = 9, .signal = true, .cancel = true, .bytes = 9};
         QTest::newRow("made, after Yes") << "clip.flv old ask" << made << "clip.flv=600000";
         QTest::newRow("cancelled") << "clip.flv old ask" << cancelled << "clip.flv=900000";
         QTest::newRow("link to a file elsewhere") << "clip.flv link" << made << "clip.flv=600000";
         QTest::newRow("link that leads nowhere") << "clip.flv dangling" << made << "clip.flv=600000";
-        QTest::newRow("still image made") << "clip.jpg old" << Step{.bytes = 4} << "clip.flv=600000 clip.jpg=4";
-        QTest::newRow("no still image") << "clip.jpg old" << Step{.code = 1} << "clip.flv=600000 clip.jpg=900000";
+        QTest::newRow("still image made")
+            << "clip.jpg old" << Step{.bytes = 4} << "clip.flv=600000 clip.jpg=4";
+        QTest::newRow("no still image")
+            << "clip.jpg old" << Step{.code = 1} << "clip.flv=600000 clip.jpg=900000";
     }
     void whatStoodThere()
     {
@@ -179,7 +221,8 @@ private slots:
         s.r.askToOpenFolder = false;
         s.r.overwrite = ask ? Overwrite::Ask : Overwrite::Always;
         const QString elsewhere = s.work.filePath("elsewhere");
-        writeFileBytes(there == "old" ? s.out + output : elsewhere, there == "link" ? "theirs" : QByteArray(900000, 'o'));
+        writeFileBytes(there == "old" ? s.out + output : elsewhere,
+                       there == "link" ? "theirs" : QByteArray(900000, 'o'));
         if (there != "old")
             QFile::link(elsewhere, s.out + output), QFile::remove(there == "dangling" ? elsewhere : "");
         if (ask)
@@ -194,8 +237,8 @@ private slots:
         VERIFY_PROMPTS(s.prompts);
     }
 
-    // The output or its ".temp" is never the source: the checks refuse it, say what to mend and where the window
-    // takes the user; nothing runs.
+    // The output or its ".temp" is never the source: the checks refuse it, say what to mend and where the
+    // window takes the user; nothing runs.
     void refusals_data()
     {
         QTest::addColumn<QString>("source");
@@ -216,8 +259,9 @@ private slots:
         VERIFY_PROMPTS(s.prompts);
     }
 
-    // The picture copy the filter opens is there for every run of a request that draws it, and gone afterwards;
-    // never one of the program's files. Not drawn: a copy a request before left is removed all the same.
+    // The picture copy the filter opens is there for every run of a request that draws it, and gone
+    // afterwards; never one of the program's files. Not drawn: a copy a request before left is removed all
+    // the same.
     void pictureCopyLifeCycle_data()
     {
         QTest::addColumn<bool>("drawn");
@@ -237,7 +281,8 @@ private slots:
         writeFileBytes(drawn ? s.r.picturePath : s.runner.picture, "png");
         s.expectQuestion(vbNo);
         s.run();
-        QCOMPARE(s.runner.labels.join(',') + QString::number(QFileInfo::exists(s.runner.picture)), "flv+,mp4+,faststart+" + QString::number(name == "config"));
+        QCOMPARE(s.runner.labels.join(',') + QString::number(QFileInfo::exists(s.runner.picture)),
+                 "flv+,mp4+,faststart+" + QString::number(name == "config"));
         VERIFY_PROMPTS(s.prompts);
     }
 

@@ -64,9 +64,9 @@ class TestVerify : public QObject
     bool encode(const QString &source, const QString &options, const QString &output)
     {
         PipeRunner runner;
-        m_encoded[output] = runner.run({cmdline::quoteArgument(buildAppDir() + "/engine/ffmpeg") + " -nostdin -y -i "
-                                            + cmdline::quoteArgument(file(source)) + " " + options + " "
-                                            + cmdline::quoteArgument(file(output)),
+        m_encoded[output] = runner.run({cmdline::quoteArgument(buildAppDir() + "/engine/ffmpeg")
+                                            + " -nostdin -y -i " + cmdline::quoteArgument(file(source)) + " "
+                                            + options + " " + cmdline::quoteArgument(file(output)),
                                         ToolRun::Tool, source, output, "encode"});
         return m_encoded[output].succeeded();
     }
@@ -88,12 +88,17 @@ private slots:
     {
         const QString h264 = "-vcodec libx264 -b:v 300k -s 160x120 -acodec aac -ab 96k -ar 22050 -ac 2";
         QVERIFY(makeClip(file("a.avi"), 2) && makeClip(file("silent.avi"), 2, "320x240", false));
-        QVERIFY(encode("a.avi", "-f flv " + h264, "a.flv") && encode("a.avi", "-f mp4 " + h264, "a.mp4.temp"));
-        QVERIFY(encode("a.avi", "-f webm -vcodec libvpx -b:v 300k -s 160x120 -acodec libvorbis -ac 2", "a.webm"));
-        QVERIFY(encode("a.avi", "-ss 1 -vframes 1 -s 160x120", "a.jpg") && encode("silent.avi", "-f mp4 " + h264, "silent.mp4"));
+        QVERIFY(encode("a.avi", "-f flv " + h264, "a.flv")
+                && encode("a.avi", "-f mp4 " + h264, "a.mp4.temp"));
+        QVERIFY(
+            encode("a.avi", "-f webm -vcodec libvpx -b:v 300k -s 160x120 -acodec libvorbis -ac 2", "a.webm"));
+        QVERIFY(encode("a.avi", "-ss 1 -vframes 1 -s 160x120", "a.jpg")
+                && encode("silent.avi", "-f mp4 " + h264, "silent.mp4"));
         PipeRunner faststart;
         const QString ma = cmdline::quoteArgument(buildAppDir() + "/ma");
-        QVERIFY(faststart.run({ma + " " + file("a.mp4.temp") + " " + file("a.mp4"), ToolRun::Tool, "", "", ""}).succeeded());
+        QVERIFY(
+            faststart.run({ma + " " + file("a.mp4.temp") + " " + file("a.mp4"), ToolRun::Tool, "", "", ""})
+                .succeeded());
         QVERIFY(cutOff(file("a.webm"), file("cut.webm"), 0.6) && cutOff(file("a.mp4"), file("cut.mp4"), 0.6));
         QVERIFY(writeFileBytes(file("empty.jpg"), ""));
     }
@@ -104,22 +109,25 @@ private slots:
         QTest::addColumn<Expectation>("expect");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("judged"); // a pattern: the verdict's number, the reason
-        const auto row = [](const char *tag, const QString &output, const Expectation &e, const QString &judged, bool cancel = false) {
-            QTest::newRow(tag) << output << e << cancel << judged;
-        };
-        Expectation small{Expectation::Kind::Still, false, {}, {}, false, QSize(160, 120)}, large = small,
-                    withSound = video("silent.mp4");
+        const auto row = [](const char *tag, const QString &output, const Expectation &e,
+                            const QString &judged,
+                            bool cancel = false) { QTest::newRow(tag) << output << e << cancel << judged; };
+        Expectation small{Expectation::Kind::Still, false, {}, {}, false, QSize(160, 120)},
+            large = small, withSound = video("silent.mp4");
         large.pictureSize = QSize(320, 240), withSound.audio = true;
         const QString broken = "1 THE OUTPUT FILE IS INCOMPLETE\\.";
         row("flv", "a.flv", video("a.flv"), "0 ");
         row("mp4, index first", "a.mp4", video("a.mp4.temp", true), "0 ");
         row("webm", "a.webm", video("a.webm"), "0 ");
         row("still image", "a.jpg", small, "0 ");
-        row("mp4, index last", "a.mp4.temp", video("a.mp4.temp", true), broken + " ITS INDEX STANDS AFTER ITS MEDIA DATA\\.");
+        row("mp4, index last", "a.mp4.temp", video("a.mp4.temp", true),
+            broken + " ITS INDEX STANDS AFTER ITS MEDIA DATA\\.");
         row("webm cut off", "cut.webm", video("a.webm"), broken + " FILE ENDED PREMATURELY\\.");
-        row("mp4 cut off", "cut.mp4", video("a.mp4.temp"), broken + " STREAM \\d, OFFSET 0X[0-9A-F]+: PARTIAL FILE\\.");
+        row("mp4 cut off", "cut.mp4", video("a.mp4.temp"),
+            broken + " STREAM \\d, OFFSET 0X[0-9A-F]+: PARTIAL FILE\\.");
         row("empty still image", "empty.jpg", small, broken + " INVALID DATA FOUND WHEN PROCESSING INPUT\\.");
-        row("still image of another size", "a.jpg", large, broken + " ITS PICTURE IS 160x120, NOT 320x240\\.");
+        row("still image of another size", "a.jpg", large,
+            broken + " ITS PICTURE IS 160x120, NOT 320x240\\.");
         row("sound missing", "silent.mp4", withSound, broken + " IT HOLDS NO AUDIO\\.");
         row("cancelled", "a.flv", video("a.flv"), "0  cancelled", true);
     }
@@ -134,12 +142,15 @@ private slots:
         PipeRunner runner;
         runner.cancel = cancel;
         const QString scratch = file("scratch " + QString(QTest::currentDataTag()));
-        const verify::Result r = verify::verifyOutput(runner, buildAppDir(), scratch, "a.avi", file(output), expect);
-        const QString seen = QString::number(int(r.verdict)) + " " + r.reason + (r.cancelled ? " cancelled" : "");
+        const verify::Result r =
+            verify::verifyOutput(runner, buildAppDir(), scratch, "a.avi", file(output), expect);
+        const QString seen =
+            QString::number(int(r.verdict)) + " " + r.reason + (r.cancelled ? " cancelled" : "");
         QVERIFY2(QRegularExpression("^" + judged + "$").match(seen).hasMatch(), qPrintable(seen));
         QCOMPARE(runner.runs.size(), 1);
         QCOMPARE(runner.runs[0].label + " " + runner.runs[0].output, "verify " + file(output));
-        QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 
     // The tolerance, and a file that holds no video, which no encode here gives.
@@ -149,10 +160,14 @@ private slots:
         QTest::addColumn<QString>("judged");
         const QByteArray video = "stream|index=0|codec_type=video|width=64|height=48\n"
                                  "packet|stream_index=0|pts_time=0.5|duration_time=N/A\n";
-        QTest::newRow("2 % off a long run") << video + "packet|stream_index=0|pts_time=101.9|duration_time=0.5\n" << "0 ";
-        QTest::newRow("more than 2 % off") << video + "packet|stream_index=0|pts_time=102.1|duration_time=0.5\n"
-                                           << "1 THE OUTPUT FILE IS INCOMPLETE. IT LASTS 1:42.1 OF THE 1:40.0 ENCODED.";
-        QTest::newRow("sound only") << QByteArray("stream|index=0|codec_type=audio\npacket|stream_index=0|pts_time=0\n")
+        QTest::newRow("2 % off a long run")
+            << video + "packet|stream_index=0|pts_time=101.9|duration_time=0.5\n"
+            << "0 ";
+        QTest::newRow("more than 2 % off")
+            << video + "packet|stream_index=0|pts_time=102.1|duration_time=0.5\n"
+            << "1 THE OUTPUT FILE IS INCOMPLETE. IT LASTS 1:42.1 OF THE 1:40.0 ENCODED.";
+        QTest::newRow("sound only") << QByteArray(
+            "stream|index=0|codec_type=audio\npacket|stream_index=0|pts_time=0\n")
                                     << "1 THE OUTPUT FILE IS INCOMPLETE. IT HOLDS NO VIDEO.";
     }
 
@@ -171,9 +186,11 @@ private slots:
         QTest::addColumn<bool>("moovFirst");
         const QByteArray ftyp = box("ftyp", 16), moov = box("moov", 40), mdat = box("mdat", 100);
         QTest::newRow("moov, mdat") << ftyp + moov + mdat << true;
-        QTest::newRow("a 64-bit size, moov, a 64-bit mdat") << box("free", 20, true) + moov + box("mdat", 50, true) << true;
+        QTest::newRow("a 64-bit size, moov, a 64-bit mdat")
+            << box("free", 20, true) + moov + box("mdat", 50, true) << true;
         QTest::newRow("mdat, moov") << ftyp + mdat + moov << false;
-        QTest::newRow("a box larger than the file") << ftyp + box("free", 1000).left(8) + moov + mdat << false;
+        QTest::newRow("a box larger than the file")
+            << ftyp + box("free", 1000).left(8) + moov + mdat << false;
     }
 
     void boxes()

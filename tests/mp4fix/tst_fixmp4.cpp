@@ -12,7 +12,8 @@
 
 namespace {
 
-// Runs each tool through the progress window and keeps the faststart command; `cancel` marks its run cancelled.
+// Runs each tool through the progress window and keeps the faststart command; `cancel` marks its run
+// cancelled.
 struct Recorder : IToolRunner {
     IToolRunner &window;
     bool cancel = false;
@@ -42,14 +43,18 @@ class TestFixMp4 : public QObject
     QString state(const QString &path) const
     {
         const QFileInfo f(path);
-        return f.isSymLink() ? "link" : !f.exists() ? "none" : files::sameFile(path, source) ? "source"
-            : moovBeforeMdat(path) ? "streamable" : QString(fileBytes(path).trimmed());
+        return f.isSymLink()                ? "link"
+            : !f.exists()                   ? "none"
+            : files::sameFile(path, source) ? "source"
+            : moovBeforeMdat(path)          ? "streamable"
+                                            : QString(fileBytes(path).trimmed());
     }
 
 private slots:
     void initTestCase()
     {
-        QCOMPARE(std::pair(makeClip(clip, 1, "160x120", false), moovBeforeMdat(clip)), std::pair(true, false));
+        QCOMPARE(std::pair(makeClip(clip, 1, "160x120", false), moovBeforeMdat(clip)),
+                 std::pair(true, false));
     }
     void init()
     {
@@ -63,38 +68,51 @@ private slots:
         QVERIFY(QFile::link(QFile::symLinkTarget(buildAppDir() + "/ma"), dir.file("ma")));
     }
 
-    // What stands in F's place is removed first where the tool would write through it; only a streamable file the
-    // tool wrote is made, else what stood there comes back; a run that cannot be made says why, leaves nothing
-    // behind, and the tool does not run without its working copy W. Each row: shell lines run in the folder first
-    // (clip.mp4, F, W, "other"), a stand-in faststart tool ($1 W, $2 F; Debian's when empty, cancelled by the user
-    // with "cancel"), what stands at F afterwards, the messages (@F and @W stand for F and W).
+    // What stands in F's place is removed first where the tool would write through it; only a streamable file
+    // the tool wrote is made, else what stood there comes back; a run that cannot be made says why, leaves
+    // nothing behind, and the tool does not run without its working copy W. Each row: shell lines run in the
+    // folder first (clip.mp4, F, W, "other"), a stand-in faststart tool ($1 W, $2 F; Debian's when empty,
+    // cancelled by the user with "cancel"), what stands at F afterwards, the messages (@F and @W stand for F
+    // and W).
     void makeStreamable_data()
     {
         QTest::addColumn<QByteArray>("setUp");
         QTest::addColumn<QByteArray>("ma");
         QTest::addColumn<QString>("after");
         QTest::addColumn<QStringList>("messages");
-        const auto row = [](const char *name, const QByteArray &setUp, const QByteArray &ma, const char *after, const QStringList &messages) {
+        const auto row = [](const char *name, const QByteArray &setUp, const QByteArray &ma,
+                            const char *after, const QStringList &messages) {
             QTest::newRow(name) << setUp << ma << QString(after) << messages;
         };
         const QString made = "Mp4 MADE STREAMABLE BY FIXING MOOV ATOM.", not_ = "Mp4 NOT MADE STREAMABLE! ";
         const QString copy = "Mp4 COULD NOT BE COPIED TO @W (", write = "Mp4 COULD NOT BE WRITTEN TO @F (";
-        const QByteArray declines = "echo 'last atom in file was not a moov atom'", link = "ln -s other clip-fixed.mp4";
-        const QByteArray hard = "ln clip.mp4 clip-fixed.mp4", earlier = "echo earlier > clip-fixed.mp4", ro = " && chmod 555 .";
+        const QByteArray declines = "echo 'last atom in file was not a moov atom'",
+                         link = "ln -s other clip-fixed.mp4";
+        const QByteArray hard = "ln clip.mp4 clip-fixed.mp4", earlier = "echo earlier > clip-fixed.mp4",
+                         ro = " && chmod 555 .";
         row("not streamable", ":", "", "streamable", {made});
         row("a link in F's place", link, "", "streamable", {made});
         row("another name of the source in F's place", hard, "", "streamable", {made});
-        row("already streamable", "ffmpeg -nostdin -v error -y -i \"$1\" -c copy -movflags +faststart clip.mp4", "", "none", {"Mp4 IS ALREADY STREAMABLE."});
-        row("an earlier F, nothing written", earlier, declines, "earlier", {not_ + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."});
-        row("the index still last", ":", "cp \"$1\" \"$2\"", "none", {not_ + "THE OUTPUT FILE IS INCOMPLETE. ITS INDEX STANDS AFTER ITS MEDIA DATA."});
+        row("already streamable",
+            "ffmpeg -nostdin -v error -y -i \"$1\" -c copy -movflags +faststart clip.mp4", "", "none",
+            {"Mp4 IS ALREADY STREAMABLE."});
+        row("an earlier F, nothing written", earlier, declines, "earlier",
+            {not_ + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."});
+        row("the index still last", ":", "cp \"$1\" \"$2\"", "none",
+            {not_ + "THE OUTPUT FILE IS INCOMPLETE. ITS INDEX STANDS AFTER ITS MEDIA DATA."});
         row("cancelled", earlier, "cancel", "earlier", {});
-        row("W not deleted", ":", "rm \"$1\"; mkdir \"$1\"; " + declines, "none", {"Mp4 WORKING COPY COULD NOT BE DELETED: @W", not_ + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."});
-        row("W a folder", "mkdir clip-fixed.mp4.tmp", "", "none", {copy + "a folder has the name of the working copy)."});
+        row("W not deleted", ":", "rm \"$1\"; mkdir \"$1\"; " + declines, "none",
+            {"Mp4 WORKING COPY COULD NOT BE DELETED: @W", not_ + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."});
+        row("W a folder", "mkdir clip-fixed.mp4.tmp", "", "none",
+            {copy + "a folder has the name of the working copy)."});
         row("read-only folder", ro.mid(4), "", "none", {copy + "Permission denied)."});
-        row("earlier W, read-only", "echo earlier > clip-fixed.mp4.tmp" + ro, "", "none", {copy + "the working copy left from an earlier run cannot be replaced)."});
+        row("earlier W, read-only", "echo earlier > clip-fixed.mp4.tmp" + ro, "", "none",
+            {copy + "the working copy left from an earlier run cannot be replaced)."});
         row("link, read-only", link + ro, "", "link", {write + "a link in its place cannot be removed)."});
-        row("hard link, read-only", hard + ro, "", "source", {write + "it is another name of the source file and cannot be removed)."});
-        row("path too short", "short", "", "none", {"ERROR# 5 INVALID PROCEDURE CALL OR ARGUMENT. PLEASE CONTACT SUPPORT."});
+        row("hard link, read-only", hard + ro, "", "source",
+            {write + "it is another name of the source file and cannot be removed)."});
+        row("path too short", "short", "", "none",
+            {"ERROR# 5 INVALID PROCEDURE CALL OR ARGUMENT. PLEASE CONTACT SUPPORT."});
     }
     void makeStreamable()
     {
@@ -122,21 +140,26 @@ private slots:
         window.cmdMakeStreamable->click();
         nobody.reset();
         const bool ran = runner.cancel || messages.last().contains("STREAMABLE");
-        QCOMPARE(runner.commands, ran ? QStringList{dir.path() + "/ma \"" + temp + "\" \"" + fixed + "\""} : QStringList());
+        QCOMPARE(runner.commands,
+                 ran ? QStringList{dir.path() + "/ma \"" + temp + "\" \"" + fixed + "\""} : QStringList());
         // A notice for what was made, an error box for everything else.
         for (const ScriptedPrompts::Record &r : prompts.records())
             if (r.kind == ScriptedPrompts::Kind::Message)
-                QCOMPARE(r.title, r.text.startsWith("Mp4 MADE") || r.text.startsWith("Mp4 IS") ? " Message" : "Error");
-        QCOMPARE(prompts.texts(ScriptedPrompts::Kind::ShowInFileManager), after == "streamable" ? QStringList{source} : QStringList());
+                QCOMPARE(r.title,
+                         r.text.startsWith("Mp4 MADE") || r.text.startsWith("Mp4 IS") ? " Message" : "Error");
+        QCOMPARE(prompts.texts(ScriptedPrompts::Kind::ShowInFileManager),
+                 after == "streamable" ? QStringList{source} : QStringList());
         QCOMPARE(fileBytes(source) + fileBytes(work->filePath("other")), sourceBytes + "another file");
         // No working copy made is left, nothing set aside stays.
         QCOMPARE(QFileInfo(temp).isFile(), setUp.startsWith("echo earlier > clip-fixed.mp4.tmp"));
-        QCOMPARE(QDir(work->path()).entryList(QDir::Hidden | QDir::Files), QDir(work->path()).entryList(QDir::Files));
+        QCOMPARE(QDir(work->path()).entryList(QDir::Hidden | QDir::Files),
+                 QDir(work->path()).entryList(QDir::Files));
         QCOMPARE(state(fixed), after);
         VERIFY_PROMPTS(prompts);
     }
 
-    // No file chosen: the dialog opens instead of a run (cancelled here). A file dropped is taken, a folder not.
+    // No file chosen: the dialog opens instead of a run (cancelled here). A file dropped is taken, a folder
+    // not.
     void chooseAndDrop()
     {
         ScriptedPrompts prompts;

@@ -15,18 +15,30 @@
 
 namespace {
 
-QString optional(const auto &value) { return value ? QString::number(*value) : "-"; }
-
-// Duration, time, share done, speed, frames, then as bits: video encoded 1, output empty 2, input audio 4; the
-// input's width and the error line.
-QString summary(const ProgressParser &p)
+QString optional(const auto &value)
 {
-    return QStringList{optional(p.duration()), optional(p.position()), optional(p.fraction()), optional(p.speed()), optional(p.frames()),
-                       QString::number(p.encodedVideo() + 2 * p.outputEmpty() + 4 * p.inputHasAudio()),
-                       QString::number(p.inputVideoSize().width()), p.lastErrorLine()}.join(' ');
+    return value ? QString::number(*value) : "-";
 }
 
-QByteArray recorded(const char *name) { return fileBytes(VIDLARK_SOURCE_DIR "/tests/process/data/ffmpeg-" + QString(name) + ".txt"); }
+// Duration, time, share done, speed, frames, then as bits: video encoded 1, output empty 2, input audio 4;
+// the input's width and the error line.
+QString summary(const ProgressParser &p)
+{
+    return QStringList{optional(p.duration()),
+                       optional(p.position()),
+                       optional(p.fraction()),
+                       optional(p.speed()),
+                       optional(p.frames()),
+                       QString::number(p.encodedVideo() + 2 * p.outputEmpty() + 4 * p.inputHasAudio()),
+                       QString::number(p.inputVideoSize().width()),
+                       p.lastErrorLine()}
+        .join(' ');
+}
+
+QByteArray recorded(const char *name)
+{
+    return fileBytes(VIDLARK_SOURCE_DIR "/tests/process/data/ffmpeg-" + QString(name) + ".txt");
+}
 
 // The program's side of the runs: the tools in an application folder, the window runner, and "go", a file the
 // tools wait for (at most 20 s). Every expected prompt must have come when the test ends.
@@ -39,13 +51,22 @@ struct Progress {
 
     mdlDOSPipe::RunResult run(const QString &tool, const QByteArray &lines, qint16 kind = ToolRun::Tool)
     {
-        dir.setTool(tool, "i=0; wait_go() { while [ ! -e go ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; }\n" + lines);
-        return runner.run({cmdline::quoteArgument(dir.file(tool)), kind, "/v/a", "/o/" + QString::number(kind), ""});
+        dir.setTool(
+            tool,
+            "i=0; wait_go() { while [ ! -e go ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; }\n"
+                + lines);
+        return runner.run(
+            {cmdline::quoteArgument(dir.file(tool)), kind, "/v/a", "/o/" + QString::number(kind), ""});
     }
     QString proc() const { return "/proc/" + fileBytes(dir.file("pid")).trimmed(); }
     void go() const { writeFileBytes(dir.file("go"), "x"); }
     // The action runs, as the user's input does, from the event loop once the tool's first output is shown.
-    void onOutput(std::function<void()> act) { QObject::connect(window, &frmProgress::outputReceived, window, [=] { QTimer::singleShot(0, act); }, Qt::SingleShotConnection); }
+    void onOutput(std::function<void()> act)
+    {
+        QObject::connect(
+            window, &frmProgress::outputReceived, window, [=] { QTimer::singleShot(0, act); },
+            Qt::SingleShotConnection);
+    }
 };
 
 } // namespace
@@ -54,22 +75,28 @@ class TestProgress : public QObject
 {
     Q_OBJECT
 private slots:
-    // Recorded outputs read in pieces of any size give the same report; the share done never goes back. Only the
-    // first input's duration and streams count; a line that never ends is dropped, not kept.
+    // Recorded outputs read in pieces of any size give the same report; the share done never goes back. Only
+    // the first input's duration and streams count; a line that never ends is dropped, not kept.
     void parser_data()
     {
         QTest::addColumn<QByteArray>("output");
         QTest::addColumn<QString>("summary");
         for (const auto &[name, summary] : QList<std::pair<const char *, QString>>{
-                 {"flv-with-audio", "12 12.02 1 3.57 300 5 640 "}, {"mp4-unknown-duration", "- 11.88 - 3.61 300 1 640 "},
-                 {"flv-disk-full", "20 2.25 0.1125 1.21 55 5 640 Error closing file small/out.flv: No space left on device"},
-                 {"still-past-end", "3 0 0 - 0 2 160 Output file is empty, nothing was encoded (check -ss / -t / -frames parameters if used)"}})
+                 {"flv-with-audio", "12 12.02 1 3.57 300 5 640 "},
+                 {"mp4-unknown-duration", "- 11.88 - 3.61 300 1 640 "},
+                 {"flv-disk-full",
+                  "20 2.25 0.1125 1.21 55 5 640 Error closing file small/out.flv: No space left on device"},
+                 {"still-past-end",
+                  "3 0 0 - 0 2 160 Output file is empty, nothing was encoded (check -ss / -t / -frames "
+                  "parameters if used)"}})
             QTest::newRow(name) << recorded(name) << summary;
-        QTest::newRow("second input, long and unended lines")
-            << QByteArray("Input #0, avi:\n  Duration: 00:00:05.00, x\n  Stream #0:0: Video: mpeg4, 320x240, 25 fps\n  Stream #0:1: "
-                          "Video: png, 64x64\nInput #1, wav:\n  Duration: 00:09:00.00\n  Stream #1:0: Audio: pcm\n" + QByteArray(70000, 'x')
-                          + "\nframe=    7 time=-00:00:01.00 speed=2x\nframe=    8 time=00:00:01.50 speed=1.5x")
-            << "5 1.5 0.3 1.5 8 1 320 ";
+        QTest::newRow("second input, long and unended lines") << QByteArray(
+            "Input #0, avi:\n  Duration: 00:00:05.00, x\n  Stream #0:0: Video: mpeg4, 320x240, 25 fps\n  "
+            "Stream #0:1: "
+            "Video: png, 64x64\nInput #1, wav:\n  Duration: 00:09:00.00\n  Stream #1:0: Audio: pcm\n"
+            + QByteArray(70000, 'x')
+            + "\nframe=    7 time=-00:00:01.00 speed=2x\nframe=    8 time=00:00:01.50 speed=1.5x")
+                                                              << "5 1.5 0.3 1.5 8 1 320 ";
     }
     void parser()
     {
@@ -88,8 +115,8 @@ private slots:
         }
     }
 
-    // A tool that cannot start shows its error box once; an encoder run sets the captions (and their tooltips),
-    // another tool keeps them; the window is kept between runs.
+    // A tool that cannot start shows its error box once; an encoder run sets the captions (and their
+    // tooltips), another tool keeps them; the window is kept between runs.
     void captionsAndStartFailure()
     {
         Progress p;
@@ -97,14 +124,16 @@ private slots:
         QVERIFY(!p.runner.run({"/nonexistent/ma", ToolRun::Tool, "", "", ""}).started);
         p.run("ma", "exit 0", ToolRun::Mp4);
         p.run("ma", "exit 0");
-        QCOMPARE(p.window->lblEncodingFrom->caption() + '|' + p.window->lblEncodingTo->toolTip(), " Encoding /v/a| To /o/2");
-        QCOMPARE(QList<bool>({p.window->isVisible(), p.runner.loaded(), p.window->Timer1->isActive()}), QList<bool>({false, true, true}));
+        QCOMPARE(p.window->lblEncodingFrom->caption() + '|' + p.window->lblEncodingTo->toolTip(),
+                 " Encoding /v/a| To /o/2");
+        QCOMPARE(QList<bool>({p.window->isVisible(), p.runner.loaded(), p.window->Timer1->isActive()}),
+                 QList<bool>({false, true, true}));
         p.runner.unload();
         QTRY_VERIFY(!p.window && !p.runner.loaded());
     }
 
-    // Neither the frame's close box nor a No (Esc presses Cancel) stops the run; a Yes ends the encoder, and the
-    // window goes once the run has returned: the next reference makes a new one.
+    // Neither the frame's close box nor a No (Esc presses Cancel) stops the run; a Yes ends the encoder, and
+    // the window goes once the run has returned: the next reference makes a new one.
     void cancelAnsweredYesEndsTheEncoder()
     {
         Progress p;
@@ -117,7 +146,8 @@ private slots:
             p.window->cmdCancel->click();
         });
         p.prompts.expectMessage("CANCEL ENCODING?", vbNo).expectMessage("CANCEL ENCODING?", vbYes);
-        const mdlDOSPipe::RunResult result = p.run("engine/ffmpeg", "echo $$ > pid; echo started; wait_go", ToolRun::Flv);
+        const mdlDOSPipe::RunResult result =
+            p.run("engine/ffmpeg", "echo $$ > pid; echo started; wait_go", ToolRun::Flv);
         QVERIFY(open);
         QCOMPARE(std::pair(result.cancelled, result.signal.value_or(0)), std::pair(true, 9));
         QCOMPARE(std::pair(QFile::exists(p.proc()), p.runner.loaded()), std::pair(false, false));
@@ -125,8 +155,8 @@ private slots:
         QCOMPARE(p.runner.window().lblEncodingTo->caption(), "To ");
     }
 
-    // The faststart tool is not ended: the window is gone but kept while the runner waits for the tool, and no
-    // window takes input until the run is over.
+    // The faststart tool is not ended: the window is gone but kept while the runner waits for the tool, and
+    // no window takes input until the run is over.
     void cancelOfAFaststartWaitsForItWithInputBlocked()
     {
         Progress p;
@@ -150,8 +180,8 @@ private slots:
         QTRY_VERIFY(!p.window);
     }
 
-    // Busy until the first time, then the share done, never going back, and the time line; another tool: only a
-    // busy bar.
+    // Busy until the first time, then the share done, never going back, and the time line; another tool: only
+    // a busy bar.
     void barAndTimeLineFollowTheReport()
     {
         Progress p;
@@ -164,7 +194,8 @@ private slots:
             line = p.window->lblTimeLeft->isVisible() ? p.window->lblTimeLeft->text() : "";
         });
         p.run("engine/ffmpeg", "cat report.txt", ToolRun::Flv);
-        QCOMPARE(std::tuple(bar.size() > 5, bar.first(), bar.last(), std::is_sorted(bar.begin(), bar.end())), std::tuple(true, -1, 1000, true));
+        QCOMPARE(std::tuple(bar.size() > 5, bar.first(), bar.last(), std::is_sorted(bar.begin(), bar.end())),
+                 std::tuple(true, -1, 1000, true));
         QCOMPARE(line.left(11) + '|' + line.right(14), "Elapsed 0:0|3.6\u00d7 real time");
         bar.clear();
         p.run("engine/ffmpeg", "cat report.txt");

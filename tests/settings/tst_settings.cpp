@@ -20,8 +20,14 @@ using namespace QTest;
 
 namespace {
 
-QString err(int number) { return generalErrorText(RuntimeError(number)); }
-QStringList list(const Values &v) { return QStringList(v.begin(), v.end()); }
+QString err(int number)
+{
+    return generalErrorText(RuntimeError(number));
+}
+QStringList list(const Values &v)
+{
+    return QStringList(v.begin(), v.end());
+}
 
 // The file for these plain lines, each enciphered and ended by CR LF.
 QByteArray profileFile(const QStringList &lines)
@@ -72,8 +78,10 @@ private slots:
         // Byte i (from 1) takes key byte (i mod L) + 1: the first the key's
         // second, the eleventh its first; sums wrap at 256. An empty key
         // changes nothing.
-        const QByteArray plain = QByteArray(12, 'A') + "\xff", enciphered = QByteArray::fromHex("A6B1A9BAB3A4B0B6AFB5BBA6") + "o";
-        QCOMPARE(EncryptText(plain, cipherKey) + DecryptText(enciphered, cipherKey) + EncryptText("text", ""), enciphered + plain + "text");
+        const QByteArray plain = QByteArray(12, 'A') + "\xff",
+                         enciphered = QByteArray::fromHex("A6B1A9BAB3A4B0B6AFB5BBA6") + "o";
+        QCOMPARE(EncryptText(plain, cipherKey) + DecryptText(enciphered, cipherKey) + EncryptText("text", ""),
+                 enciphered + plain + "text");
     }
 
     // Profiles are written in Windows-1252, one byte a character; a value
@@ -83,13 +91,20 @@ private slots:
         addColumn<QStringList>("changes");
         addColumn<QString>("message");
         const auto refused = [](const char *setting, const char *character, const char *tail) {
-            return QString("PROFILE NOT SAVED! THE %1 HOLDS \"%2\"%3 A PROFILE CANNOT STORE").arg(setting, character, tail);
+            return QString("PROFILE NOT SAVED! THE %1 HOLDS \"%2\"%3 A PROFILE CANNOT STORE")
+                .arg(setting, character, tail);
         };
-        newRow("Windows-1252") << QStringList{"19=Grüße € ‚ƒ„Š‹ŒŽ ñÿ " + QString(QChar(0x81)), "26=C:\\Bilder\\Größe.png"} << "";
-        newRow("no such character") << QStringList{"19=Smile ☺", "26=x☺"} << refused("WATERMARK TEXT", "☺", ", WHICH") + ".";
-        newRow("two units") << QStringList{"26=/p/😀.png"} << refused("WATERMARK IMAGE PATH", "😀", ", WHICH") + ".";
-        newRow("enciphers to LF") << QStringList{"11=¥"} << refused("STILL IMAGE MINUTE", "¥", " AT POSITION 1, WHERE") + " IT.";
-        newRow("enciphers to CR") << QStringList{"23=abcdefghij“"} << refused("WATERMARK FONT COLOR CODE", "“", " AT POSITION 11, WHERE") + " IT.";
+        newRow("Windows-1252") << QStringList{"19=Grüße € ‚ƒ„Š‹ŒŽ ñÿ " + QString(QChar(0x81)),
+                                              "26=C:\\Bilder\\Größe.png"}
+                               << "";
+        newRow("no such character") << QStringList{"19=Smile ☺", "26=x☺"}
+                                    << refused("WATERMARK TEXT", "☺", ", WHICH") + ".";
+        newRow("two units") << QStringList{"26=/p/😀.png"}
+                            << refused("WATERMARK IMAGE PATH", "😀", ", WHICH") + ".";
+        newRow("enciphers to LF") << QStringList{"11=¥"}
+                                  << refused("STILL IMAGE MINUTE", "¥", " AT POSITION 1, WHERE") + " IT.";
+        newRow("enciphers to CR") << QStringList{
+            "23=abcdefghij“"} << refused("WATERMARK FONT COLOR CODE", "“", " AT POSITION 11, WHERE") + " IT.";
     }
     void codec()
     {
@@ -102,7 +117,9 @@ private slots:
             QTEST(QString(), "message");
             QCOMPARE(bytes, profileFile(lines));
             // One byte a character.
-            QVERIFY(bytes.contains(EncryptText("Gr\xfc\xdf" "e \x80", cipherKey)));
+            QVERIFY(bytes.contains(EncryptText("Gr\xfc\xdf"
+                                               "e \x80",
+                                               cipherKey)));
             QCOMPARE(decodeProfile(bytes), lines);
         } catch (const Refusal &r) {
             QTEST(r.message(), "message");
@@ -117,10 +134,15 @@ private slots:
         addColumn<QStringList>("lines");
         const QByteArray rest(300000, 'a'), head = profileFile({signature}), a = EncryptText("a", cipherKey);
         newRow("wrong signature") << profileFile({"vdlkenc!"}) + rest << false << QStringList{"vdlkenc!"};
-        newRow("over-long line") << head + QByteArray(maxLineBytes + 1, 'a') + "\r\n" << false << QStringList{signature};
-        newRow("longest line") << head + EncryptText(QByteArray(maxLineBytes, 'a'), cipherKey) << true << QStringList{signature, QString(maxLineBytes, 'a')};
-        newRow("CR, LF, CR LF, none") << head + a + "\r" + a + "\n\r\n" + a << true << QStringList{signature, "a", "a", "", "a"};
-        newRow("CR and LF in two pieces") << head + EncryptText(QByteArray(65536 - head.size() - 1, 'b'), cipherKey) + "\r\n" + a << true << QStringList{signature, QString(65526, 'b'), "a"};
+        newRow("over-long line") << head + QByteArray(maxLineBytes + 1, 'a') + "\r\n"
+                                 << false << QStringList{signature};
+        newRow("longest line") << head + EncryptText(QByteArray(maxLineBytes, 'a'), cipherKey) << true
+                               << QStringList{signature, QString(maxLineBytes, 'a')};
+        newRow("CR, LF, CR LF, none")
+            << head + a + "\r" + a + "\n\r\n" + a << true << QStringList{signature, "a", "a", "", "a"};
+        newRow("CR and LF in two pieces")
+            << head + EncryptText(QByteArray(65536 - head.size() - 1, 'b'), cipherKey) + "\r\n" + a << true
+            << QStringList{signature, QString(65526, 'b'), "a"};
         newRow("29 lines at most") << profileFile(start + start) + rest << true << start;
     }
     void readProfile()
@@ -141,23 +163,33 @@ private slots:
     {
         addColumn<QString>("line");
         addColumn<QString>("changes");
-        newRow("greyed, rounded") << "1= 1.6 " << "1=2";
-        newRow("check box 3") << "2=3" << "error 380";
-        newRow("True clears its group") << "16=True" << "15=False 16=True";
-        newRow("option False leaves none") << "4=false" << "4=False";
-        newRow("other size: resize") << "6=2" << "4=False 5=True 6=2";
-        newRow("same window size") << "6=0" << "";
-        newRow("font moves its file") << "20=3" << "20=3 21=3";
-        newRow("two-character boxes") << "25=999" << "25=99";
+        newRow("greyed, rounded") << "1= 1.6 "
+                                  << "1=2";
+        newRow("check box 3") << "2=3"
+                              << "error 380";
+        newRow("True clears its group") << "16=True"
+                                        << "15=False 16=True";
+        newRow("option False leaves none") << "4=false"
+                                           << "4=False";
+        newRow("other size: resize") << "6=2"
+                                     << "4=False 5=True 6=2";
+        newRow("same window size") << "6=0"
+                                   << "";
+        newRow("font moves its file") << "20=3"
+                                      << "20=3 21=3";
+        newRow("two-character boxes") << "25=999"
+                                      << "25=99";
         newRow("long text") << "19=" + QString(40000, 'x') << "19=" + QString(32767, 'x');
-        newRow("line 29") << "29=1" << "";
+        newRow("line 29") << "29=1"
+                          << "";
     }
     void apply()
     {
         QFETCH(QString, line);
         encodesettings::Settings settings(lists);
         QStringList changes;
-        if (const int error = runtimeErrorOf([&] { settings.apply(line.section('=', 0, 0).toInt(), line.section('=', 1)); }))
+        if (const int error = runtimeErrorOf(
+                [&] { settings.apply(line.section('=', 0, 0).toInt(), line.section('=', 1)); }))
             changes << "error " + QString::number(error);
         for (int i = 0; i < lineCount; ++i)
             if (settings.values()[i] != start[i])
@@ -171,12 +203,21 @@ private slots:
     {
         TestProgram p;
         QVERIFY(p.start());
-        const QStringList saved = with(start, {"1=0", "4=False", "5=True", "6=3", "11=02", "12=15", "13=False", "14=True", "19=Grüße, 'x': 50%", "20=2", "21=1", "24=789514", "26=" + picture});
+        const QStringList saved =
+            with(start,
+                 {"1=0", "4=False", "5=True", "6=3", "11=02", "12=15", "13=False", "14=True",
+                  "19=Grüße, 'x': 50%", "20=2", "21=1", "24=789514", "26=" + picture});
         const QString first = p.dir.file("first.vlp"), second = p.dir.file("second profile");
         QVERIFY(writeFileBytes(first, profileFile(saved)) && writeFileBytes(second, "old"));
         p.prompts.expectOpenFile(first, "Load Profile").expectSaveFile(second, "Save Profile");
-        p.prompts.expectMessage("PROFILE NOT SAVED! THE STILL IMAGE SECOND HOLDS \"☺\", WHICH A PROFILE CANNOT STORE.").expectSaveFile(second);
-        p.prompts.expectMessage(err(75)).expectSaveFile(second).expectMessage("PROFILE SAVED AS " + second).expectOpenFile(second);
+        p.prompts
+            .expectMessage(
+                "PROFILE NOT SAVED! THE STILL IMAGE SECOND HOLDS \"☺\", WHICH A PROFILE CANNOT STORE.")
+            .expectSaveFile(second);
+        p.prompts.expectMessage(err(75))
+            .expectSaveFile(second)
+            .expectMessage("PROFILE SAVED AS " + second)
+            .expectOpenFile(second);
         p.window->mnuLoadProfile->trigger();
         p.window->txtFrameSecond->setText("☺");
         // Refused.
@@ -191,7 +232,8 @@ private slots:
         p.window->mnuSaveProfile->trigger();
         setrlimit(RLIMIT_FSIZE, &normal);
         // The old file whole, nothing left behind.
-        QCOMPARE(QDir(p.dir.path()).entryList({"second*"}, QDir::Files | QDir::Hidden) << fileBytes(second), QStringList({"second profile", "old"}));
+        QCOMPARE(QDir(p.dir.path()).entryList({"second*"}, QDir::Files | QDir::Hidden) << fileBytes(second),
+                 QStringList({"second profile", "old"}));
         p.window->mnuSaveProfile->trigger();
         // Under the very name typed.
         QCOMPARE(fileBytes(second), profileFile(saved));
@@ -216,10 +258,15 @@ private slots:
         // A piece of the filter text; empty: none.
         addColumn<QString>("filter");
         const QString path = dir.file("loaded.vlp");
-        const QStringList text{"9=1", "15=False", "18=True", "19=Hi: 'x'", "22=6"}, image{"9=1", "13=False", "14=True"};
-        newRow("start-up, in quotes") << "\"" + path + "\"" << text << "" << "fontsize=40:";
-        newRow("picture") << "" << image + QStringList{"26=" + picture} << "" << "movie='logo.png'";
-        newRow("picture missing") << "" << image + QStringList{"26=" + dir.file("gone.png"), "1=0"} << "WATERMARK IMAGE COULD NOT BE COPIED! FILE NOT FOUND." << "";
+        const QStringList text{"9=1", "15=False", "18=True", "19=Hi: 'x'", "22=6"},
+            image{"9=1", "13=False", "14=True"};
+        newRow("start-up, in quotes") << "\"" + path + "\"" << text << ""
+                                      << "fontsize=40:";
+        newRow("picture") << "" << image + QStringList{"26=" + picture} << ""
+                          << "movie='logo.png'";
+        newRow("picture missing") << "" << image + QStringList{"26=" + dir.file("gone.png"), "1=0"}
+                                  << "WATERMARK IMAGE COULD NOT BE COPIED! FILE NOT FOUND."
+                                  << "";
         newRow("bad line") << "" << QStringList{"9=1", "19=Up", "28=x"} << err(13) << "text='Up'";
     }
     void loadedProfile()
@@ -244,7 +291,8 @@ private slots:
         const encodesettings::Settings &settings = p.forms.settings();
         const QString drawn = settings.text(settings::WatermarkFilter);
         QCOMPARE(watch.count, 0);
-        QCOMPARE(list(settings.values()), with(loaded, {filter.isEmpty() ? "9=0" : "9=1", "28=" + start[28]}));
+        QCOMPARE(list(settings.values()),
+                 with(loaded, {filter.isEmpty() ? "9=0" : "9=1", "28=" + start[28]}));
         QCOMPARE(drawn.contains(filter) ? filter : drawn, filter);
         // The picture copy.
         QCOMPARE(QFile::exists(p.dir.file("logo.png")), filter.startsWith("movie"));
@@ -271,7 +319,10 @@ private slots:
         const QByteArray old = bitrates ? "300\r\n400\r\n" : "320x240 Small\r\n640x480\r\n";
         writeFileBytes(file, old);
         const QString ask = "DO YOU WANT TO SAVE?";
-        p.prompts.expectMessage(ask, vbYes).expectMessage("NOTHING TO SAVE!").expectMessage(ask, vbYes).expectMessage("DATA SAVED.");
+        p.prompts.expectMessage(ask, vbYes)
+            .expectMessage("NOTHING TO SAVE!")
+            .expectMessage(ask, vbYes)
+            .expectMessage("DATA SAVED.");
         QStringList seen;
         QTimer::singleShot(0, [&] {
             auto *editor = qobject_cast<frmListEditor *>(QApplication::activeModalWidget());
@@ -292,8 +343,12 @@ private slots:
         (bitrates ? p.window->mnuVideoRates : p.window->mnuVideoWindowSizes)->trigger();
         // The bitrate editor takes digits and "x" only; the list shows the
         // file again, the window-size list choosing anew.
-        QCOMPARE(seen, QStringList({bitrates ? "Video Bitrates" : "Video Window Sizes", QString(old).replace("\r\n", "\n"), bitrates ? "12x3" : "1a2 x.3", old + "\r\n"}));
-        QCOMPARE(entries(bitrates ? p.window->cmbVideoBitrate : p.window->cmbVideoWindow) << QString::number(p.window->optVideoWindowResize->isChecked()),
+        QCOMPARE(
+            seen,
+            QStringList({bitrates ? "Video Bitrates" : "Video Window Sizes",
+                         QString(old).replace("\r\n", "\n"), bitrates ? "12x3" : "1a2 x.3", old + "\r\n"}));
+        QCOMPARE(entries(bitrates ? p.window->cmbVideoBitrate : p.window->cmbVideoWindow)
+                     << QString::number(p.window->optVideoWindowResize->isChecked()),
                  QString(old).split("\r\n", Qt::SkipEmptyParts) << QString::number(!bitrates));
         VERIFY_PROMPTS(p.prompts);
     }

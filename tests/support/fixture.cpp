@@ -25,9 +25,18 @@ QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString buildAppDir() { return QStringLiteral(VIDLARK_BUILD_APPDIR); }
-QString programBinary() { return buildAppDir() + QStringLiteral("/vidlark-encoder"); }
-QString encodeBinary() { return buildAppDir() + QStringLiteral("/vidlark-encode"); }
+QString buildAppDir()
+{
+    return QStringLiteral(VIDLARK_BUILD_APPDIR);
+}
+QString programBinary()
+{
+    return buildAppDir() + QStringLiteral("/vidlark-encoder");
+}
+QString encodeBinary()
+{
+    return buildAppDir() + QStringLiteral("/vidlark-encode");
+}
 
 namespace {
 
@@ -65,12 +74,14 @@ void TestAppDir::setTool(const QString &relative, const QByteArray &lines) const
     // What a stand-in encoder writes is no media: nothing to read back.
     if (relative == QLatin1String("engine/ffmpeg"))
         QFile::remove(file(QStringLiteral("engine/ffprobe")));
-    writeFile(relative, "#!/bin/sh\n"
-                        "[ -n \"$FAKE_LOG\" ] && { for a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done; "
-                        "printf '\\n'; } >> \"$FAKE_LOG\"\n"
-                        "for last; do :; done\n"
-                            + lines);
-    QFile(file(relative)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    writeFile(relative,
+              "#!/bin/sh\n"
+              "[ -n \"$FAKE_LOG\" ] && { for a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done; "
+              "printf '\\n'; } >> \"$FAKE_LOG\"\n"
+              "for last; do :; done\n"
+                  + lines);
+    QFile(file(relative))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 QList<QStringList> TestAppDir::toolLog() const
@@ -128,9 +139,10 @@ bool runFfmpeg(const QStringList &arguments)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-nostdin"), QStringLiteral("-v"),
-                                                  QStringLiteral("error"), QStringLiteral("-y")}
-                                          + arguments);
+    p.start(QStringLiteral("ffmpeg"),
+            QStringList{QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                        QStringLiteral("-y")}
+                + arguments);
     return p.waitForFinished(600000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
@@ -142,8 +154,8 @@ bool makeClip(const QString &path, double seconds, const QString &size, bool wit
         args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
              << QStringLiteral("sine=frequency=440:sample_rate=44100") << QStringLiteral("-c:a")
              << QStringLiteral("pcm_s16le");
-    args << QStringLiteral("-t") << QString::number(seconds) << QStringLiteral("-c:v") << QStringLiteral("mpeg4")
-         << QStringLiteral("-q:v") << QStringLiteral("3") << path;
+    args << QStringLiteral("-t") << QString::number(seconds) << QStringLiteral("-c:v")
+         << QStringLiteral("mpeg4") << QStringLiteral("-q:v") << QStringLiteral("3") << path;
     return runFfmpeg(args);
 }
 
@@ -152,7 +164,8 @@ namespace {
 QStringList probe(const QStringList &arguments)
 {
     QProcess p;
-    p.start(QStringLiteral("ffprobe"), QStringList{QStringLiteral("-v"), QStringLiteral("error")} + arguments);
+    p.start(QStringLiteral("ffprobe"),
+            QStringList{QStringLiteral("-v"), QStringLiteral("error")} + arguments);
     p.waitForFinished(60000);
     return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
@@ -162,8 +175,9 @@ QStringList probe(const QStringList &arguments)
 QStringList probeStreams(const QString &path)
 {
     QStringList out;
-    for (const QString &line : probe({QStringLiteral("-show_entries"), QStringLiteral("stream=codec_type,codec_name"),
-                                      QStringLiteral("-of"), QStringLiteral("csv=p=0"), path})) {
+    for (const QString &line :
+         probe({QStringLiteral("-show_entries"), QStringLiteral("stream=codec_type,codec_name"),
+                QStringLiteral("-of"), QStringLiteral("csv=p=0"), path})) {
         const QStringList f = line.trimmed().split(QLatin1Char(','));
         if (f.size() >= 2)
             out << f.at(1) + QLatin1Char(':') + f.at(0);
@@ -173,8 +187,8 @@ QStringList probeStreams(const QString &path)
 
 QString probeValue(const QString &path, const QString &entry)
 {
-    return probe({QStringLiteral("-select_streams"), QStringLiteral("v:0"), QStringLiteral("-show_entries"), entry,
-                  QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1:nokey=1"), path})
+    return probe({QStringLiteral("-select_streams"), QStringLiteral("v:0"), QStringLiteral("-show_entries"),
+                  entry, QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1:nokey=1"), path})
         .value(0)
         .trimmed();
 }

@@ -3,8 +3,8 @@
 // small shell scripts standing in for the external tools, Debian's ffmpeg
 // for real clips, and the program as the widget tests build it.
 #include "app/frmMain.h"
-#include "encode/encoderequest.h"
 #include "app/ui_forms.h"
+#include "encode/encoderequest.h"
 #include "support/scriptedprompts.h"
 
 #include <QTemporaryDir>
@@ -40,7 +40,8 @@ public:
     QString file(const QString &relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
     void writeFile(const QString &relative, const QByteArray &bytes) const;
     // Replaces a tool ("engine/ffmpeg", "ma") by a shell script with these
-    // lines; a stand-in encoder takes engine/ffprobe away. Each start is logged (see toolLog) when FAKE_LOG names a file.
+    // lines; a stand-in encoder takes engine/ffprobe away. Each start is logged (see toolLog) when FAKE_LOG
+    // names a file.
     void setTool(const QString &relative, const QByteArray &lines) const;
     // Every logged start, oldest first: argv[0] and the arguments.
     QList<QStringList> toolLog() const;

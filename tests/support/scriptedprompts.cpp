@@ -52,8 +52,8 @@ QStringList ScriptedPrompts::texts(Kind kind) const
     return out;
 }
 
-std::optional<ScriptedPrompts::Expectation> ScriptedPrompts::take(Kind kind, MsgIcon icon, const QString &title,
-                                                                 const QString &text)
+std::optional<ScriptedPrompts::Expectation> ScriptedPrompts::take(Kind kind, MsgIcon icon,
+                                                                  const QString &title, const QString &text)
 {
     m_records.append(Record{kind, icon, title, text});
     if (kind == Kind::OpenUrl || kind == Kind::ShowInFileManager)

@@ -37,7 +37,8 @@ public:
 
     int message(MsgIcon icon, const QString &title, const QString &text, MsgButtons buttons) override;
     std::optional<QString> openFile(const QString &title, const QString &filter, bool mustExist) override;
-    std::optional<QString> saveFile(const QString &title, const QString &filter, bool overwritePrompt) override;
+    std::optional<QString> saveFile(const QString &title, const QString &filter,
+                                    bool overwritePrompt) override;
     QString browseForFolder(const QString &title) override;
     quint32 chooseColor(quint32 startColor) override;
     void openUrl(const QString &url) override;
@@ -60,8 +61,8 @@ private:
 };
 
 // At the end of a test: every expected prompt came, and no other.
-#define VERIFY_PROMPTS(p)                                                                                         \
-    do {                                                                                                          \
-        QVERIFY2((p).unexpected().isEmpty(), qPrintable((p).unexpected().join(QLatin1String("; "))));            \
-        QCOMPARE((p).pending(), 0);                                                                               \
+#define VERIFY_PROMPTS(p)                                                                                    \
+    do {                                                                                                     \
+        QVERIFY2((p).unexpected().isEmpty(), qPrintable((p).unexpected().join(QLatin1String("; "))));        \
+        QCOMPARE((p).pending(), 0);                                                                          \
     } while (0)

@@ -21,14 +21,24 @@ namespace {
 
 const QString program = "vidlark-encoder";
 
-Settings text(Corner corner, const QString &words, const QString &alpha = "60", const QString &color = "0x008000")
+Settings text(Corner corner, const QString &words, const QString &alpha = "60",
+              const QString &color = "0x008000")
 {
-    return {.kind = Kind::Text, .corner = corner, .text = words, .fontSize = "20", .fontFolder = "/opt/Enc/wmfonts/", .fontFile = "DejaVuSans.ttf", .colorCode = color, .transparency = alpha, .imagePath = {}};
+    return {.kind = Kind::Text,
+            .corner = corner,
+            .text = words,
+            .fontSize = "20",
+            .fontFolder = "/opt/Enc/wmfonts/",
+            .fontFile = "DejaVuSans.ttf",
+            .colorCode = color,
+            .transparency = alpha,
+            .imagePath = {}};
 }
 Settings image(Corner corner, const QString &path)
 {
     Settings s = text(corner, {});
-    s.kind = Kind::Image; s.imagePath = path;
+    s.kind = Kind::Image;
+    s.imagePath = path;
     return s;
 }
 
@@ -43,7 +53,8 @@ QString graphOf(const std::optional<Filter> &f)
 QStringList snapshot(const QString &folder)
 {
     QStringList out;
-    for (const QFileInfo &i : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
+    for (const QFileInfo &i :
+         QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
         out << i.fileName() + "=" + (i.isFile() && !i.isSymLink() ? fileBytes(i.filePath()) : "-");
     return out;
 }
@@ -66,8 +77,10 @@ QString pictureFolder(const QTemporaryDir &copies)
 QByteArray drawn(const QString &graph, const QString &folder)
 {
     QDir::setCurrent(folder);
-    return runFfmpeg({"-f", "lavfi", "-i", "color=c=black:size=160x120:d=1", "-vf", graph, "-frames:v", "1", "-f", "rawvideo",
-                      "-pix_fmt", "rgb24", folder + "/frame.rgb"}) ? fileBytes(folder + "/frame.rgb") : QByteArray();
+    return runFfmpeg({"-f", "lavfi", "-i", "color=c=black:size=160x120:d=1", "-vf", graph, "-frames:v", "1",
+                      "-f", "rawvideo", "-pix_fmt", "rgb24", folder + "/frame.rgb"})
+        ? fileBytes(folder + "/frame.rgb")
+        : QByteArray();
 }
 
 // Whether a pixel is magenta, within what the colour conversions change.
@@ -84,7 +97,9 @@ class tst_Watermark : public QObject
     Q_OBJECT
     TestAppDir dir;
     // A font whose file is missing (the preview keeps the font it has), and a picture.
-    const bool prepared = writeFileBytes(dir.file("wmfonts/_fontlist.txt"), fileBytes(dir.file("wmfonts/_fontlist.txt")) + "Nowhere#missing.ttf\n")
+    const bool prepared =
+        writeFileBytes(dir.file("wmfonts/_fontlist.txt"),
+                       fileBytes(dir.file("wmfonts/_fontlist.txt")) + "Nowhere#missing.ttf\n")
         && writeFileBytes(dir.file("pics/mark.png"), "mark");
     QWidget owner;
     std::optional<ScriptedPrompts> prompts;
@@ -107,20 +122,38 @@ private slots:
         addColumn<Settings>("s");
         // The graph, or the subject of the refusal.
         addColumn<QString>("graph");
-        const QString head = "[in]drawtext=fontsize=20:fontcolor=0x008000@", over = "[watermark];[in][watermark] overlay=";
+        const QString head = "[in]drawtext=fontsize=20:fontcolor=0x008000@",
+                      over = "[watermark];[in][watermark] overlay=";
         const QString font = ":fontfile='/opt/Enc/wmfonts/DejaVuSans.ttf':text=", tl = ":x=8:y=8 [out]";
-        newRow("bottom right, 5") << text(Corner::BottomRight, "W", "5") << head + "0.05" + font + "'W':x=(W-text_w)-8:y=(H-text_h)-8 [out]";
-        newRow("no corner keeps the last, 0") << text(Corner::None, "W", "0") << head + "0" + font + "'W':x=px:y=py [out]";
-        newRow("quote, percent, colon, backslash") << text(Corner::TopLeft, R"(it's 50%: C:\x)") << head + "0.6" + font + R"('it\'\''s 50\\%\: C\:\\\\x')" + tl;
-        newRow("blanks at the ends") << text(Corner::TopLeft, " \ta b ") << head + "0.6" + font + "'\\ \\\ta b\\ '" + tl;
-        newRow("graph marks, double quotes, expansion") << text(Corner::TopLeft, R"([x];a,b "q" %{pts})") << head + "0.6" + font + R"('[x];a,b "q" \\%{pts}')" + tl;
-        newRow("colour text from a profile") << text(Corner::TopLeft, "W", "60", R"(red:x[1],y;'\)") << R"([in]drawtext=fontsize=20:fontcolor=red\\:x\[1\]\,y\;\\\'\\\\@0.6)" + font + "'W'" + tl;
-        newRow("image, copy replaced") << image(Corner::TopLeft, "logo.png") << "movie='logo.png'" + over + "8:8 [out]";
-        newRow("image, quote") << image(Corner::BottomLeft, "Joe's.png") << R"(movie='Joe\'\''s.png')" + over + "8:(H-overlay_h)-8 [out]";
-        newRow("image, colon") << image(Corner::BottomRight, "http:x.png") << R"(movie='file\:http\:x.png':f=image2pipe)" + over + "(W-overlay_w)-8:(H-overlay_h)-8 [out]";
-        newRow("image, percent") << image(Corner::TopRight, "50%d.png") << R"(movie='file\:50%d.png':f=image2pipe)" + over + "(W-overlay_w)-8:8 [out]";
-        newRow("transparency 100") << text(Corner::TopLeft, "W", "100") << QString::number(int(Subject::Transparency));
-        newRow("picture gone") << image(Corner::TopLeft, dir.file("gone.png")) << QString::number(int(Subject::WatermarkPicture));
+        newRow("bottom right, 5") << text(Corner::BottomRight, "W", "5")
+                                  << head + "0.05" + font + "'W':x=(W-text_w)-8:y=(H-text_h)-8 [out]";
+        newRow("no corner keeps the last, 0")
+            << text(Corner::None, "W", "0") << head + "0" + font + "'W':x=px:y=py [out]";
+        newRow("quote, percent, colon, backslash")
+            << text(Corner::TopLeft, R"(it's 50%: C:\x)")
+            << head + "0.6" + font + R"('it\'\''s 50\\%\: C\:\\\\x')" + tl;
+        newRow("blanks at the ends") << text(Corner::TopLeft, " \ta b ")
+                                     << head + "0.6" + font + "'\\ \\\ta b\\ '" + tl;
+        newRow("graph marks, double quotes, expansion")
+            << text(Corner::TopLeft, R"([x];a,b "q" %{pts})")
+            << head + "0.6" + font + R"('[x];a,b "q" \\%{pts}')" + tl;
+        newRow("colour text from a profile")
+            << text(Corner::TopLeft, "W", "60", R"(red:x[1],y;'\)")
+            << R"([in]drawtext=fontsize=20:fontcolor=red\\:x\[1\]\,y\;\\\'\\\\@0.6)" + font + "'W'" + tl;
+        newRow("image, copy replaced")
+            << image(Corner::TopLeft, "logo.png") << "movie='logo.png'" + over + "8:8 [out]";
+        newRow("image, quote") << image(Corner::BottomLeft, "Joe's.png")
+                               << R"(movie='Joe\'\''s.png')" + over + "8:(H-overlay_h)-8 [out]";
+        newRow("image, colon") << image(Corner::BottomRight, "http:x.png")
+                               << R"(movie='file\:http\:x.png':f=image2pipe)" + over
+                + "(W-overlay_w)-8:(H-overlay_h)-8 [out]";
+        newRow("image, percent") << image(Corner::TopRight, "50%d.png")
+                                 << R"(movie='file\:50%d.png':f=image2pipe)" + over
+                + "(W-overlay_w)-8:8 [out]";
+        newRow("transparency 100") << text(Corner::TopLeft, "W", "100")
+                                   << QString::number(int(Subject::Transparency));
+        newRow("picture gone") << image(Corner::TopLeft, dir.file("gone.png"))
+                               << QString::number(int(Subject::WatermarkPicture));
     }
     void filter()
     {
@@ -133,7 +166,8 @@ private slots:
         try {
             const auto built = buildFilter(s, State{"px", "py", "old"}, copies.path(), program);
             QTEST(graphOf(built), "graph");
-            QCOMPARE(built->imageName + built->state.fontFolder, name + (s.kind == Kind::Text ? "/opt/Enc/wmfonts/" : "old"));
+            QCOMPARE(built->imageName + built->state.fontFolder,
+                     name + (s.kind == Kind::Text ? "/opt/Enc/wmfonts/" : "old"));
             QCOMPARE(fileBytes(copies.filePath(name)), s.kind == Kind::Text ? "" : "picture");
         } catch (const Refusal &r) {
             QTEST(QString::number(int(r.subject())), "graph");
@@ -149,7 +183,8 @@ private slots:
         // Earlier copies and new names.
         for (const char *name : {"logo.png", "old.JPEG", "new.png"})
             addRow("'%s'", name) << QString(name) << false << !QByteArray(name).startsWith("new");
-        for (const char *name : {"notes.txt", "shots.png", "link.png", "config", "vidlark-encoder", "", "a/b.png", ".."})
+        for (const char *name :
+             {"notes.txt", "shots.png", "link.png", "config", "vidlark-encoder", "", "a/b.png", ".."})
             addRow("reserved '%s'", name) << QString(name) << true << false;
     }
     void pictureNames()
@@ -175,7 +210,8 @@ private slots:
         const rlimit small{4, normal.rlim_max};
         signal(SIGXFSZ, SIG_IGN);
         setrlimit(RLIMIT_FSIZE, &small);
-        const int error = runtimeErrorOf([&] { copyPicture(copies.filePath("new.png"), copies.path(), "logo.png"); });
+        const int error =
+            runtimeErrorOf([&] { copyPicture(copies.filePath("new.png"), copies.path(), "logo.png"); });
         setrlimit(RLIMIT_FSIZE, &normal);
         QCOMPARE(error, 75);
         // The earlier copy whole, nothing left behind.
@@ -197,8 +233,13 @@ private slots:
         const QStringList sizes = readFontSizes(dir.path());
         const auto look = [&] {
             const QLabel *v = dlg->lblWMPreview;
-            return QString("%1%2 %3/%4 %5 %6 %7 %8").arg(dlg->Frame2->isEnabled()).arg(dlg->Frame3->isEnabled()).arg(dlg->cmbWMFontName->currentIndex())
-                .arg(model->value(FontFile)).arg(dlg->cmbWMFontSize->currentText(), v->text(), v->font().family()).arg(ui::foreColor(v));
+            return QString("%1%2 %3/%4 %5 %6 %7 %8")
+                .arg(dlg->Frame2->isEnabled())
+                .arg(dlg->Frame3->isEnabled())
+                .arg(dlg->cmbWMFontName->currentIndex())
+                .arg(model->value(FontFile))
+                .arg(dlg->cmbWMFontSize->currentText(), v->text(), v->font().family())
+                .arg(ui::foreColor(v));
         };
         QCOMPARE(look(), "10 0/0 " + sizes[2] + " Your Watermark Text " + fonts.names[0] + " 32768");
         dlg->cmbWMFontName->setCurrentIndex(3);
@@ -207,21 +248,28 @@ private slots:
         dlg->txtWatermark->setText("<b>Hi</b>");
         dlg->txtWatermark->clear();
         const QString path = dir.file("pics/mark.png");
-        prompts->expectColor(0x0C0B0A).expectMessage("WATERMARK TEXT MISSING").expectOpenFile(path, "Open Picture File");
+        prompts->expectColor(0x0C0B0A)
+            .expectMessage("WATERMARK TEXT MISSING")
+            .expectOpenFile(path, "Open Picture File");
         dlg->cmdWMFontColor->click();
         dlg->cmdSave_Click();
-        QCOMPARE(look() + model->text(FontColorText) + dlg->focusWidget()->objectName(), "10 4/4 " + sizes[5] + " <b>Hi</b> " + fonts.names[3] + " 7892580x0A0B0CtxtWatermark");
+        QCOMPARE(look() + model->text(FontColorText) + dlg->focusWidget()->objectName(),
+                 "10 4/4 " + sizes[5] + " <b>Hi</b> " + fonts.names[3] + " 7892580x0A0B0CtxtWatermark");
         dlg->optImageWM->setChecked(true);
         dlg->cmdWMImage->click();
         dlg->cmdSave_Click();
-        QCOMPARE(look().left(3) + model->text(PictureName) + dlg->lblWMImagePath->toolTip(), "01 mark.png " + path + " ");
-        QCOMPARE(model->text(WatermarkFilter), buildFilter(settingsOf(*model, dir.path()), {}, dir.path(), program)->text);
+        QCOMPARE(look().left(3) + model->text(PictureName) + dlg->lblWMImagePath->toolTip(),
+                 "01 mark.png " + path + " ");
+        QCOMPARE(model->text(WatermarkFilter),
+                 buildFilter(settingsOf(*model, dir.path()), {}, dir.path(), program)->text);
 
         dlg->close();
         QTRY_VERIFY(dlg.isNull());
         // The watermark settings as they start, and nothing built.
-        QCOMPARE(QList<int>({model->value(ImageWatermark), model->value(FontName), model->value(FontSize)}), QList<int>({0, 0, 2}));
-        QCOMPARE(model->text(WatermarkText) + model->text(PictureName) + model->text(WatermarkFilter), "Your Watermark Text");
+        QCOMPARE(QList<int>({model->value(ImageWatermark), model->value(FontName), model->value(FontSize)}),
+                 QList<int>({0, 0, 2}));
+        QCOMPARE(model->text(WatermarkText) + model->text(PictureName) + model->text(WatermarkFilter),
+                 "Your Watermark Text");
     }
 
     void drawnByFfmpeg()
@@ -229,23 +277,32 @@ private slots:
         // A text with awkward characters, in a font in a folder with awkward
         // characters, is drawn as the same text read from a file.
         const QString fonts = dir.file("font's: 50% [x],y;/");
-        QVERIFY(QDir().mkpath(fonts) && QFile::copy(dir.file("wmfonts/DejaVuSans.ttf"), fonts + "DejaVuSans.ttf"));
+        QVERIFY(QDir().mkpath(fonts)
+                && QFile::copy(dir.file("wmfonts/DejaVuSans.ttf"), fonts + "DejaVuSans.ttf"));
         Settings s = text(Corner::TopLeft, R"( it's "50%": C:\new\ [x];a,b %{pts}\)", "99", "0xFFFF00");
         s.fontFolder = fonts;
         writeFileBytes(dir.file("text.txt"), s.text.toUtf8());
         const QByteArray built = drawn(graphOf(buildFilter(s, State{}, dir.path(), program)), dir.path());
         QCOMPARE(built.size(), 160 * 120 * 3);
         QVERIFY(built != drawn("null", dir.path()));
-        QCOMPARE(built, drawn("drawtext=fontsize=20:fontcolor=0xFFFF00@0.99:fontfile=" + dir.file("wmfonts/DejaVuSans.ttf") + ":textfile=" + dir.file("text.txt") + ":expansion=none:x=8:y=8", dir.path()));
+        QCOMPARE(built,
+                 drawn("drawtext=fontsize=20:fontcolor=0xFFFF00@0.99:fontfile="
+                           + dir.file("wmfonts/DejaVuSans.ttf") + ":textfile=" + dir.file("text.txt")
+                           + ":expansion=none:x=8:y=8",
+                       dir.path()));
         // A 16x12 picture whose name holds a colon, a percent sign and a quote lies 8 pixels from the corner.
         QTemporaryDir run;
         const QString picture = dir.file("pics/logo 50%: v1's.png");
-        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "color=c=magenta:size=16x12", "-frames:v", "1", dir.file("pics/made.png")}));
+        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "color=c=magenta:size=16x12", "-frames:v", "1",
+                           dir.file("pics/made.png")}));
         QVERIFY(QFile::copy(dir.file("pics/made.png"), picture));
-        const QByteArray frame = drawn(graphOf(buildFilter(image(Corner::BottomRight, picture), State{}, run.path(), program)), run.path());
+        const QByteArray frame =
+            drawn(graphOf(buildFilter(image(Corner::BottomRight, picture), State{}, run.path(), program)),
+                  run.path());
         QCOMPARE(frame.size(), 160 * 120 * 3);
         // Inside at both ends, outside just beyond them.
-        QCOMPARE(QList<bool>({magenta(frame, 151, 111), magenta(frame, 136, 100), magenta(frame, 152, 112)}), QList<bool>({true, true, false}));
+        QCOMPARE(QList<bool>({magenta(frame, 151, 111), magenta(frame, 136, 100), magenta(frame, 152, 112)}),
+                 QList<bool>({true, true, false}));
     }
 };
 
