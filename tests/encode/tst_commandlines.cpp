@@ -70,13 +70,6 @@ private slots:
                 + " -coder 1 -flags +loop -cmp +chroma -partitions +parti4x4+parti8x8+partp8x8+partb8x8  a  "
                   "b -vf "
                   "\"x\" \"/out/clip.flv\"";
-        QTest::newRow("lower-case auto is a rate")
-            << "frameRate=auto watermark"
-            << "webm"
-            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\"  -f webm -acodec libvorbis "
-               " -ac 2  -ab 96k -ar 22050 -vcodec libvpx -b:v 500k -quality good "
-               "-cpu-used 0 -qmin 10 -qmax 42"
-                + x264 + " -vf \"x\" \"/out/clip.webm\"";
         QTest::newRow("a window size starting with a blank")
             << "resize windowSize= 1x1"
             << "still"
@@ -146,9 +139,6 @@ private slots:
         QTest::newRow("plain") << "/v/clip.avi"
                                << "/o/"
                                << "/v/|clip.avi|clip|clip.flv";
-        QTest::newRow("several dots") << "/v/my.clip.avi"
-                                      << "/o/"
-                                      << "/v/|my.clip.avi|my|my.flv";
         QTest::newRow("no dot") << "/v/clip"
                                 << "/o/"
                                 << "/v/|clip|clip|clip.flv";
@@ -170,8 +160,6 @@ private slots:
                      {folderPart(source), fileTitle(source), base, outputName(folder, base + ".flv", source)})
                      .join('|'),
                  names);
-        QCOMPARE(withTrailingSlash("/o"), QStringLiteral("/o/"));
-        QCOMPARE(withTrailingSlash("/"), QStringLiteral("/"));
         QCOMPARE(runtimeErrorOf([] { baseName(nameParts(QString())); }), rt::SubscriptOutOfRange);
     }
 
@@ -201,14 +189,6 @@ private slots:
                "  <source src=\"sub/a&amp;b.mp4\" type=\"video/mp4\">\n"
                "  Your browser cannot play this video. <a href=\"sub/a&amp;b.mp4\">Download it</a>.\n"
                "</video>\n";
-        QTest::newRow("WebM alone, elsewhere")
-            << "/x/c.webm"
-            << ""
-            << ""
-            << "<video controls width=\"320\" height=\"240\">\n"
-               "  <source src=\"c.webm\" type=\"video/webm\">\n"
-               "  Your browser cannot play this video. <a href=\"c.webm\">Download "
-               "it</a>.\n</video>\n";
     }
     void videoTag()
     {

@@ -29,10 +29,6 @@ QString buildAppDir()
 {
     return QStringLiteral(VIDLARK_BUILD_APPDIR);
 }
-QString programBinary()
-{
-    return buildAppDir() + QStringLiteral("/vidlark-encoder");
-}
 QString encodeBinary()
 {
     return buildAppDir() + QStringLiteral("/vidlark-encode");

@@ -19,8 +19,7 @@ QByteArray fileBytes(const QString &path);
 
 // The build's application folder and programs.
 QString buildAppDir();
-QString programBinary(); // vidlark-encoder
-QString encodeBinary();  // vidlark-encode
+QString encodeBinary(); // vidlark-encode
 
 // Shell lines for the stand-in tools. $last is the last argument (an
 // encoder's output path).

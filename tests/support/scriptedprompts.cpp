@@ -24,10 +24,10 @@ ScriptedPrompts &ScriptedPrompts::expectSaveFile(std::optional<QString> answer, 
     return *this;
 }
 
-ScriptedPrompts &ScriptedPrompts::expectBrowseFolder(const QString &answer, const QString &title)
 {
-    m_queue.append(Expectation{Kind::BrowseFolder, title, 0, answer, {}, {}});
-    return *this;
+}
+});
+return *this;
 }
 
 ScriptedPrompts &ScriptedPrompts::expectColor(std::optional<quint32> answer)
