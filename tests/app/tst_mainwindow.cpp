@@ -6,7 +6,7 @@
 #include "common/errors.h"
 #include "common/mdlMain.h"
 #include "common/ui_controls.h"
-#include "support/fixture.h"
+#include "support/program.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QtTest>

@@ -4,7 +4,7 @@
 // command lines as the window's encode job.
 #include "cli/claims.h"
 #include "settings/encodesettings.h"
-#include "support/fixture.h"
+#include "support/program.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,44 +33,49 @@ const QByteArray encodes =
     "speed=2.0x\\r' >&2\n"
     "head -c 600000 /dev/zero > \"$last\"\n";
 
-// Puts this build's vidlark-encode into the folder, where it finds its
-// tools, lists and fonts, and returns its path; with an encoder, the tools
-// are stand-ins.
-QString installCli(const TestAppDir &dir, const QByteArray &encoder = {})
-{
-    const QString cli = dir.file("vidlark-encode");
-    QFile::copy(encodeBinary(), cli);
-    QFile(cli).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    if (encoder.isEmpty())
-        return cli;
-    dir.setTool("engine/ffmpeg", encoder);
-    dir.setTool("ma", fake::copies);
-    return cli;
-}
+// The program, with this build's vidlark-encode in its folder, where it
+// finds its tools, lists and fonts (stand-ins when given an encoder), and a
+// work folder.
+struct Bed : TestProgram {
+    QTemporaryDir work;
+    QString cli = dir.file("vidlark-encode");
+    explicit Bed(const QByteArray &encoder = {})
+    {
+        QFile::copy(encodeBinary(), cli);
+        QFile(cli).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (!encoder.isEmpty())
+            tools(encoder);
+    }
+    void tools(const QByteArray &encoder) const
+    {
+        dir.setTool("engine/ffmpeg", encoder);
+        dir.setTool("ma", fake::copies);
+    }
+    QString at(const QString &name) const { return work.filePath(name); }
+    // A profile: the start-up settings with these lines changed.
+    QString profile(const Changes &changes) const
+    {
+        Values values = encodesettings::Settings(encodesettings::readLists(dir.path())).values();
+        for (const auto &[line, value] : changes)
+            values[size_t(line)] = value;
+        writeFileBytes(at("site.vlp"), encodeProfile(values));
+        return at("site.vlp");
+    }
+};
 
-// A profile: the start-up settings with these lines changed.
-QString writeProfile(const QString &appFolder, const QString &path, const Changes &changes)
-{
-    const encodesettings::Lists lists = encodesettings::readLists(appFolder);
-    Values values = encodesettings::Settings(lists).values();
-    for (const auto &[line, value] : changes)
-        values[size_t(line)] = value;
-    writeFileBytes(path, encodeProfile(values));
-    return path;
-}
-
-// A finished run of vidlark-encode.
+// A finished run of vidlark-encode: its exit status (-1 when killed), what
+// it printed, its JSON lines and its results ("flv:made"...) in their order.
 struct Run {
     int status = -1;
-    QByteArray out, err;
-    QList<QJsonObject> events; // the JSON lines
-    QStringList results;       // "flv:made", "mp4:refused"... in their order
+    QByteArray said;
+    QList<QJsonObject> events;
+    QStringList results;
     explicit Run(QProcess &p)
     {
         if (p.waitForFinished(300000) && p.exitStatus() == QProcess::NormalExit)
             status = p.exitCode();
-        out = p.readAllStandardOutput();
-        err = p.readAllStandardError();
+        const QByteArray out = p.readAllStandardOutput();
+        said = out + p.readAllStandardError();
         for (const QByteArray &line : out.split('\n')) {
             const QJsonObject e = QJsonDocument::fromJson(line).object();
             if (!e.isEmpty())
@@ -81,29 +86,33 @@ struct Run {
     }
 };
 
-// Members of the process group that still run (zombies aside).
-int runningInGroup(qint64 group)
-{
-    int count = 0;
-    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QByteArray stat = fileBytes("/proc/" + pid + "/stat");
-        const QList<QByteArray> f = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        count += f.size() > 2 && f.at(0) != "Z" && f.at(2).toLongLong() == group;
-    }
-    return count;
-}
-
 // A 16x16 block 16 pixels from the top-left corner of the first frame,
 // averaged, is red.
-bool redCorner(const QString &video)
+bool redCorner(const QString &v)
 {
-    runFfmpeg({"-i", video, "-frames:v", "1", "-vf", "crop=16:16:16:16,scale=1:1", "-f", "rawvideo",
-               "-pix_fmt", "rgb24", video + ".rgb"});
-    const QByteArray rgb = fileBytes(video + ".rgb");
-    return rgb.size() == 3 && quint8(rgb[0]) > 200 && quint8(rgb[1]) < 60 && quint8(rgb[2]) < 60;
+    runFfmpeg({"-i", v, "-frames:v", "1", "-vf", "crop=16:16:16:16,scale=1:1", "-f", "rawvideo", "-pix_fmt",
+               "rgb24", v + ".rgb"});
+    const QByteArray c = fileBytes(v + ".rgb");
+    return c.size() == 3 && uchar(c[0]) > 200 && uchar(c[1]) < 60 && uchar(c[2]) < 60;
 }
 
+// A command line (sh; "@cli " is put first unless it is there; @in, @out,
+// @clip, @profile: the test's folders and files), what it ends with, what
+// lies in the output folder before ("name=content"), the mark found there,
+// the profile's changes.
+struct Case {
+    QString line;
+    int status;
+    QString results;
+    QStringList says; // patterns found in what it printed
+    QString setup = {};
+    QByteArray mark = {};
+    Changes profile = {};
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Case)
 
 class tst_Cli : public QObject
 {
@@ -111,183 +120,143 @@ class tst_Cli : public QObject
 private slots:
     void arguments_data()
     {
-        QTest::addColumn<QString>(
-            "line"); // the arguments; @in, @out, @clip, @profile: the test's folders and files
-        QTest::addColumn<Changes>("profile");
-        QTest::addColumn<QString>("setup"); // what lies there before the run
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("results");
-        QTest::addColumn<QStringList>("says"); // patterns found in what it printed
-        const QString both = "flv:made mp4:made", refused = "flv:refused mp4:refused";
-        const QString being = "clip.mp4 IS BEING WRITTEN BY ANOTHER RUN OF VIDLARK-ENCODE.";
-        const Changes webmNotFlv{{FLV, checkStateText(0)}, {Webm, checkStateText(1)}};
-        const auto row = [](const char *name, const QString &args, int status, const QString &results,
-                            const QStringList &says, const QString &setup = {}, const Changes &changes = {}) {
-            QTest::newRow(name) << args << changes << setup << status << results << says;
-        };
-        row("beside the source", "--json @clip", 0, both, {"\"percent\":50", "\"speed\":2"});
-        row("formats in any case", "--json -f WebM,flv -o @out @clip", 0, "flv:made webm:made", {});
-        row("unknown format", "-f flv,avi @clip", 2, "", {"unknown format 'avi'"});
-        row("empty format list", "--json --formats= @clip", 2, "",
-            {"PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"});
-        row("still minute too late", "--still 60:00 @clip", 2, "", {"INVALID INPUT FOR MINUTES"});
-        row("still not MM:SS", "--still 90 @clip", 2, "", {"--still takes a time as MM:SS"});
-        row("still not a number", "--still a:b @clip", 2, "", {"ERROR# 13 TYPE MISMATCH"});
-        row("profile's formats", "--json -p @profile -o @out @clip", 0, "mp4:made webm:made", {}, {},
-            webmNotFlv);
-        row("formats over the profile's", "--json -p @profile -f flv -o @out @clip", 0, "flv:made", {}, {},
-            webmNotFlv);
-        row("profile not found", "-p @in/none.vlp @clip", 2, "", {"ERROR# 53 FILE NOT FOUND"});
-        row("not a profile", "--profile=@clip @clip", 2, "",
-            {"NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"});
-        row("profile with a bad line", "-p @profile @clip", 2, "", {"ERROR# 380"}, {},
-            {{VideoBitrate, "99"}});
-        row("watermark never saved", "-p @profile @clip", 2, "", {"PLEASE SAVE THE WATERMARK OPTIONS"}, {},
-            {{Watermark, checkStateText(1)}, {TextWatermark, optionText(false)}});
-        row("missing source", "--json - @clip", 1, "flv:failed mp4:failed " + both,
-            {"-: SOURCE FILE NOT FOUND!"});
-        row("output exists", "--json -o @out @clip", 1, refused,
-            {"clip.mp4 ALREADY EXISTS IN OUTPUT FOLDER."}, "old");
-        row("--overwrite", "--json --overwrite -o @out @clip", 0, both, {}, "old");
-        row("still image, --overwrite", "--json --overwrite -f flv --still 0:1 -o @out @clip", 0,
-            "flv:made still:made", {}, "oldstill");
-        row("output being written", "--json -o @out @clip", 1, refused, {being}, "live");
-        row("mark of a run that ended", "--json --output=@out @clip", 0, both, {}, "stale");
-        row("mark of a killed run, its partial output", "--json -o @out @clip", 0, both, {}, "killed");
-        row("mark of a pid given to another process", "--json -o @out @clip", 0, both, {}, "reused");
-        row("name clash", "--json -f mp4 --overwrite -o @out @clip @in/clip.mov", 1, "mp4:made mp4:refused",
-            {"clip.mov: clip.mp4 IS ALREADY THE OUTPUT OF clip.avi IN THIS RUN."});
-        row("no temporary folder", "--json -o @out @clip", 1, "", {"NO TEMPORARY FOLDER"}, "notmp");
-        row("name not UTF-8", "--json -o @out", 1, refused, {"THE SOURCE FILE NAME IS NOT VALID UTF-8."},
-            "latin1");
-        row("control characters", "-q -o @out @in/a\x1b[31m\x07.avi", 1, "",
-            {"a\\\\x1b\\[31m\\\\x07.avi: SOURCE"});
-        row("profile is a pipe", "-p @in/fifo.vlp @clip", 2, "", {"THE PROFILE IS NOT A REGULAR FILE."});
-        row("empty profile", "-p @in/empty.vlp @clip", 2, "",
-            {"NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"});
-        row("mark of another machine", "--json -o @out @clip", 1, refused, {being}, "foreign");
-        row("source after --", "--json -o @out -- -x.avi", 0, both, {"/out/-x.flv"});
-        row("encoder makes nothing", "--json -o @out @clip", 1, "flv:failed mp4:failed",
-            {"\"reason\":\"UNSUPPORTED FILE!\".*\\n.*\"reason\":\"UNSUPPORTED FILE!\""}, "silent");
-        row("conv_ rule", "--json -f mp4 @in/movie.mp4", 0, "mp4:made", {"/in/conv_movie.mp4"});
-        row("text and tag", "--html -f mp4 -o @out @clip", 0, "",
-            {"clip.avi: mp4 started: ", "<video .*width=\"160\"", "clip.avi: mp4 made .*/out/clip.mp4",
-             "1 made, 0 failed, 0 refused, 0 cancelled"});
-        row("tag as JSON", "--json --html -f webm -o @out @clip", 0, "webm:made",
-            {"\"event\":\"tag\".*clip.webm"});
-        row("quiet", "-q -o @out @clip -", 1, "", {"\nvidlark-encode: -: SOURCE FILE NOT FOUND!\n$"});
-        row("on a terminal", "-f flv -o @out @clip", 0, "", {"\\r\\x1b\\[K", "flv  50%  ", "1 made"},
-            "terminal");
-        row("--help", "-o @out --help", 0, "", {"^Usage: vidlark-encode \\[options\\] SOURCE", "--json"});
-        row("--version", "--version", 0, "", {"^vidlark-encode \\d+\\.\\d+\\.\\d+\\n$"});
-        row("no source", "--json -f mp4", 2, "", {"INPUT OR SOURCE FILE REQUIRED!"});
-        row("option without value", "@clip -o", 2, "", {"-o needs a value\nTry 'vidlark-encode --help'"});
-        row("unknown option", "--bogus @clip", 2, "", {"unknown option --bogus"});
-        row("output folder not made", "-o @clip/sub @clip", 2, "", {"OUTPUT FOLDER MISSING!"});
+        QTest::addColumn<Case>("c");
+        const auto row = [](const char *name, const Case &c) { QTest::newRow(name) << c; };
+        const QString j = "--json -o @out @clip", both = "flv:made mp4:made", no = "flv:refused mp4:refused";
+        const QString being = "clip.mp4 IS BEING WRITTEN BY ANOTHER RUN";
+        const QByteArray host = QSysInfo::machineHostName().toUtf8() + ' ',
+                         gone = host + fileBytes("/proc/sys/kernel/pid_max").trimmed();
+        row("beside the source", {"--json @clip", 0, both, {"\"percent\":50", "\"speed\":2"}});
+        row("profile's formats",
+            {"-p @profile " + j,
+             0,
+             "mp4:made webm:made",
+             {},
+             {},
+             {},
+             {{FLV, checkStateText(0)}, {Webm, checkStateText(1)}}});
+        row("profile with a bad line",
+            {"-p @profile @clip", 2, "", {"ERROR# 380"}, {}, {}, {{VideoBitrate, "99"}}});
+        row("watermark never saved",
+            {"-p @profile @clip",
+             2,
+             "",
+             {"PLEASE SAVE THE WATERMARK OPTIONS"},
+             {},
+             {},
+             {{Watermark, checkStateText(1)}, {TextWatermark, optionText(false)}}});
+        row("missing source",
+            {"--json - @clip", 1, "flv:failed mp4:failed " + both, {"-: SOURCE FILE NOT FOUND!"}});
+        row("output exists", {j, 1, no, {"clip.mp4 ALREADY EXISTS IN OUTPUT FOLDER."}, "clip.mp4=old"});
+        row("--overwrite", {"--overwrite " + j, 0, both, {}, "clip.mp4=old"});
+        row("still image, --overwrite",
+            {"--overwrite -f flv --still 0:1 " + j, 0, "flv:made still:made", {}, "clip.jpg=old"});
+        row("output being written",
+            {j, 1, no, {being}, {}, host + QByteArray::number(qApp->applicationPid())});
+        row("mark of a run that ended", {"--json --output=@out @clip", 0, both, {}, {}, gone});
+        row("mark of a killed run, its partial output", {j, 0, both, {}, "clip.mp4=partial", gone + " 1\n-"});
+        row("mark of a pid given to another process",
+            {j, 0, both, {}, {}, host + "1 999999999"}); // pid 1: long ago
+        row("mark of another machine", {j, 1, no, {being}, {}, "elsewhere.example 1"});
+        row("name clash",
+            {"-f mp4 --overwrite " + j + " @in/clip.mov",
+             1,
+             "mp4:made mp4:refused",
+             {"clip.mov: clip.mp4 IS ALREADY THE OUTPUT OF clip.avi IN THIS RUN."}});
+        row("no temporary folder", {"TMPDIR=@clip @cli " + j, 1, "", {"NO TEMPORARY FOLDER"}});
+        // "café.avi" in Latin-1, which no text can name
+        row("name not UTF-8",
+            {"--json -o @out $(printf 'caf\\351.avi')", 1, no, {"NAME IS NOT VALID UTF-8."}});
+        row("control characters",
+            {"-q -o @out '@in/a\x1b[31m\x07.avi'", 1, "", {"a\\\\x1b\\[31m\\\\x07.avi: SOURCE"}});
+        row("profile is a pipe", {"-p @in/fifo.vlp @clip", 2, "", {"THE PROFILE IS NOT A REGULAR FILE."}});
+        row("empty profile",
+            {"-p @in/empty.vlp @clip", 2, "", {"NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!"}});
+        row("encoder makes nothing",
+            {j, 1, "flv:failed mp4:failed", {"UNSUPPORTED FILE!\".*\\n.*UNSUPPORTED FILE!\""}, "silent"});
+        row("conv_ rule", {"--json -f mp4 @in/movie.mp4", 0, "mp4:made", {"/in/conv_movie.mp4"}});
+        row("text and tag",
+            {"--html -f mp4 -o @out @clip",
+             0,
+             "",
+             {"clip.avi: mp4 started: ", "<video .*width=\"160\"", "clip.avi: mp4 made .*/out/clip.mp4",
+              "1 made, 0 failed, 0 refused, 0 cancelled"}});
+        row("tag as JSON, format in any case",
+            {"--html -f WebM " + j, 0, "webm:made", {"\"event\":\"tag\".*clip.webm"}});
+        // a terminal of its own
+        row("on a terminal",
+            {"script -qec '@cli -f flv -o @out @clip' /dev/null",
+             0,
+             "",
+             {"\\r\\x1b\\[K", "flv  50%  ", "1 made"}});
+        row("usage error", {"--bogus @clip", 2, "", {"unknown option --bogus\nTry 'vidlark-encode --help'"}});
     }
 
     void arguments()
     {
-        QFETCH(QString, line);
-        QFETCH(Changes, profile);
-        QFETCH(QString, setup);
-        QFETCH(int, status);
-        QFETCH(QString, results);
-        QFETCH(QStringList, says);
-        TestAppDir dir;
-        const QString cli = installCli(dir, setup == "silent" ? "exit 1\n" : encodes);
-        QTemporaryDir work;
-        const QString in = work.filePath("in"), out = work.filePath("out");
-        for (const char *name : {"clip.avi", "clip.mov", "movie.mp4", "-x.avi"})
+        QFETCH(Case, c);
+        Bed b(c.setup == "silent" ? "exit 1\n" : encodes);
+        const QString in = b.at("in"), out = b.at("out"), mp4 = out + "/clip.mp4",
+                      site = b.profile(c.profile);
+        for (const char *name : {"clip.avi", "clip.mov", "movie.mp4"})
             writeFileBytes(in + '/' + name, "x");
         writeFileBytes(in + "/empty.vlp", "");
         QCOMPARE(::mkfifo(QFile::encodeName(in + "/fifo.vlp").constData(), 0600), 0);
-        const QString site = writeProfile(dir.path(), work.filePath("site.vlp"), profile);
-        line.replace("@clip", "@in/clip.avi")
+        const QString kept = c.setup.section('=', 0, 0), old = c.setup.section('=', 1);
+        if (!old.isEmpty())
+            writeFileBytes(out + '/' + kept, old.toUtf8());
+        if (!c.mark.isEmpty())
+            writeFileBytes(cli::OutputClaims::markPath(mp4), c.mark + '\n');
+        if (!c.line.contains("@cli "))
+            c.line.prepend("@cli ");
+        c.line.replace("@clip", "@in/clip.avi")
             .replace("@in", in)
             .replace("@out", out)
             .replace("@profile", site);
-        const QStringList args = line.split(' ');
 
-        // What another run, or an earlier one, left in the output folder.
-        if (setup.startsWith("old"))
-            writeFileBytes(out + (setup == "old" ? "/clip.mp4" : "/clip.jpg"), "old");
-        const QByteArray host = QSysInfo::machineHostName().toUtf8() + ' ';
-        const QByteArray gone = host + fileBytes("/proc/sys/kernel/pid_max").trimmed();
-        const QMap<QString, QByteArray> marks{
-            {"live", host + QByteArray::number(QCoreApplication::applicationPid())},
-            {"stale", gone},
-            {"killed", gone + " 1\n-"},
-            {"reused", host + "1 999999999"}, // pid 1 started long before
-            {"foreign", "elsewhere.example 1"}};
-        if (setup == "killed")
-            writeFileBytes(out + "/clip.mp4", "partial");
-        if (marks.contains(setup))
-            writeFileBytes(cli::OutputClaims::markPath(out + "/clip.mp4"), marks.value(setup) + '\n');
-
-        qputenv("FAKE_LOG", QFile::encodeName(work.filePath("tools.log")));
+        qputenv("FAKE_LOG", QFile::encodeName(b.at("tools.log")));
         QProcess p;
         p.setWorkingDirectory(in);
-        if (setup == "notmp") {
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("TMPDIR", in + "/clip.avi");
-            p.setProcessEnvironment(env);
-        }
-        const bool tty = setup == "terminal"; // a terminal of its own
-        if (setup == "latin1")                // "café.avi" in Latin-1, which no text can name
-            p.start("sh", QStringList{"-c", "exec \"$@\" \"$(printf 'caf\\351.avi')\"", "sh", cli} + args);
-        else
-            p.start(tty ? "script" : cli,
-                    tty ? QStringList{"-qec", cli + ' ' + args.join(' '), "/dev/null"} : args);
+        p.start("sh", {"-c", c.line.replace("@cli", b.cli)});
         const Run run(p);
-        const QString said = QString::fromUtf8(run.out + run.err);
-        QCOMPARE(run.status, status);
-        for (const QString &pattern : says)
-            QVERIFY2(QRegularExpression(pattern).match(said).hasMatch(),
-                     qPrintable(pattern + " in:\n" + said));
-        QCOMPARE(run.results.join(' '), results);
-        if (status == 2) // nothing run
-            QCOMPARE(dir.toolLog().size(), 0);
+        QCOMPARE(run.status, c.status);
+        for (const QString &pattern : c.says)
+            QVERIFY2(QRegularExpression(pattern).match(run.said).hasMatch(),
+                     qPrintable(pattern + " in:\n" + run.said));
+        QCOMPARE(run.results.join(' '), c.results);
+        if (c.status == 2) // nothing run
+            QCOMPARE(b.dir.toolLog().size(), 0);
         if (!run.events.isEmpty())
-            QCOMPARE(run.events.constLast()["exit"].toInt(), status);
+            QCOMPARE(run.events.constLast()["exit"].toInt(), c.status);
+        QStringList made;
         for (const QJsonObject &e : run.events) {
             const QString path = e["path"].toString();
-            if (e["status"] == "refused" && setup.isEmpty())
-                continue; // another source's output
             if (e["status"] == "made")
-                QCOMPARE(QFileInfo(path).size(), 600000);
-            else if (!path.isEmpty())
-                QCOMPARE(fileBytes(path), QByteArray(setup == "old" && path.endsWith(".mp4") ? "old" : ""));
+                QCOMPARE(QFileInfo((made << path).constLast()).size(), 600000);
+            else if (!path.isEmpty() && !made.contains(path)) // not another source's output
+                QCOMPARE(QString(fileBytes(path)), path.endsWith('/' + kept) ? old : "");
         }
         // The others' marks stay, ours go.
         QCOMPARE(QDir(out).entryList({"*.vidlark-lock"}, QDir::Files | QDir::Hidden).size(),
-                 setup == "live" || setup == "foreign" ? 1 : 0);
+                 c.mark.isEmpty() || c.status == 0 ? 0 : 1);
         QCOMPARE(QDir(out).entryList({"*.temp"}, QDir::Files), QStringList());
     }
 
     // Three sources by GNU parallel, two at a time, one of them no video.
     void parallelRuns()
     {
-        TestAppDir dir;
-        const QString cli = installCli(dir);
-        QTemporaryDir work;
-        const QString in = work.path(), out = work.filePath("out"), jobs = work.filePath("jobs.tsv");
+        Bed b;
+        const QString in = b.work.path(), out = in + "/out", jobs = in + "/jobs.tsv";
         QVERIFY(makeClip(in + "/one.avi", 1, "160x120") && makeClip(in + "/two.avi", 1, "160x120"));
         QVERIFY(writeFileBytes(in + "/bad.avi", "no video in here"));
-        const QString site = writeProfile(dir.path(), work.filePath("site.vlp"), {{Webm, checkStateText(1)}});
-        QProcess parallel;
-        parallel.start("parallel",
-                       {"-j", "2", "--joblog", jobs, cli, "-p", site, "-o", out, ":::", in + "/one.avi",
-                        in + "/bad.avi", in + "/two.avi"});
-        QVERIFY(parallel.waitForFinished(300000));
-        QCOMPARE(parallel.exitCode(), 1); // the number of failed jobs
-
+        QCOMPARE(QProcess::execute("parallel",
+                                   {"-j", "2", "--joblog", jobs, b.cli, "-p",
+                                    b.profile({{Webm, checkStateText(1)}}), "-o", out, ":::", in + "/one.avi",
+                                    in + "/bad.avi", in + "/two.avi"}),
+                 1);              // the number of failed jobs
         QMap<QString, int> exits; // source -> exit value
-        for (const QByteArray &line : fileBytes(jobs).trimmed().split('\n').mid(1)) {
-            const QList<QByteArray> f = line.split('\t');
-            exits.insert(QFileInfo(QString::fromUtf8(f.at(8).split(' ').constLast())).fileName(),
-                         f.at(6).toInt());
-        }
+        for (const QByteArray &line : fileBytes(jobs).trimmed().split('\n').mid(1))
+            exits[QFileInfo(QString(line.split('\t').at(8))).fileName()] = line.split('\t').at(6).toInt();
         QCOMPARE(exits, (QMap<QString, int>{{"bad.avi", 1}, {"one.avi", 0}, {"two.avi", 0}}));
         const QStringList h264{"video:h264", "audio:aac"};
         for (const QString &base : {out + "/one", out + "/two"}) {
@@ -302,122 +271,120 @@ private slots:
     // One profile through the window's encode job and through vidlark-encode.
     void sameCommandsAsWindow()
     {
-        TestProgram program;
-        const QString cli = installCli(program.dir, encodes);
-        QTemporaryDir work;
-        const QString clip = work.filePath("my clip.avi");
+        Bed b(encodes);
+        const QString clip = b.at("my clip.avi");
         writeFileBytes(clip, "x");
-        const QString site = writeProfile(program.dir.path(), work.filePath("site.vlp"),
-                                          {{Webm, checkStateText(1)},
-                                           {WindowSize, listIndexText(2)},
-                                           {VideoFrameRate, listIndexText(1)},
-                                           {GrabStillImage, checkStateText(1)},
-                                           {StillSecond, "02"},
-                                           {Watermark, checkStateText(1)},
-                                           {BottomRight, optionText(true)},
-                                           {WatermarkText, "it's 100%"},
-                                           {AudioBitrate, listIndexText(3)}});
-
-        qputenv("FAKE_LOG", QFile::encodeName(work.filePath("window.log")));
-        QVERIFY(program.start());
-        program.window->LoadProfile(site);
-        program.window->setSource(clip);
-        program.prompts.expectMessage(encode::finalQuestion(work.path() + '/'), vbNo);
-        program.window->cmdEncode_Click();
-        VERIFY_PROMPTS(program.prompts);
-        const QList<QStringList> window = program.dir.toolLog();
+        const QString site = b.profile({{Webm, checkStateText(1)},
+                                        {WindowSize, listIndexText(2)},
+                                        {VideoFrameRate, listIndexText(1)},
+                                        {GrabStillImage, checkStateText(1)},
+                                        {StillSecond, "02"},
+                                        {Watermark, checkStateText(1)},
+                                        {BottomRight, optionText(true)},
+                                        {WatermarkText, "it's 100%"},
+                                        {AudioBitrate, listIndexText(3)}});
+        qputenv("FAKE_LOG", QFile::encodeName(b.at("window.log")));
+        QVERIFY(b.start());
+        b.window->LoadProfile(site);
+        b.window->setSource(clip);
+        b.prompts.expectMessage(encode::finalQuestion(b.work.path() + '/'), vbNo);
+        b.window->cmdEncode_Click();
+        VERIFY_PROMPTS(b.prompts);
+        const QList<QStringList> window = b.dir.toolLog();
         QCOMPARE(window.size(), 5); // flv, mp4, faststart, webm, still image
-
-        qputenv("FAKE_LOG", QFile::encodeName(work.filePath("cli.log")));
+        qputenv("FAKE_LOG", QFile::encodeName(b.at("cli.log")));
         QProcess p;
-        p.start(cli, {"-p", site, "--overwrite", clip});
+        p.start(b.cli, {"-p", site, "--overwrite", clip});
         QCOMPARE(Run(p).status, 0);
-        QCOMPARE(program.dir.toolLog(), window);
+        QCOMPARE(b.dir.toolLog(), window);
     }
 
-    // A run ended from outside while a tool runs: by a signal, by a reader
-    // that goes away, or killed outright and then simply run again.
+    // A run ended from outside while a tool runs (hanging): by a signal, by a
+    // reader that goes away ("closed"), or killed outright and then simply
+    // run again; kept: how many of clip.flv, clip.mp4 and clip.webm stay.
     void interrupt_data()
     {
-        QTest::addColumn<QString>("hanging"); // the tool that runs when the run is ended
-        QTest::addColumn<QString>("formats");
-        QTest::addColumn<QString>("how"); // "SIGINT", "closed" (standard output), "SIGKILL" (then a retry)
+        QTest::addColumn<QString>("hanging");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("results");
-        QTest::addColumn<QStringList>("kept");
-        const QString later = " flv:cancelled mp4:cancelled webm:cancelled"; // never started
-        const QStringList none, flvAndMp4{"clip.flv", "clip.mp4"};
-        const auto row = [](const char *name, const char *hanging, const char *formats, const char *how,
-                            const QString &results, const QStringList &kept) {
-            QTest::newRow(name) << hanging << formats << how << results << kept;
-        };
-        row("encoder", "engine/ffmpeg", "flv,mp4,webm", "SIGINT",
-            "flv:cancelled mp4:cancelled webm:cancelled" + later, none);
-        row("faststart", "ma", "flv,mp4,webm", "SIGINT", "flv:made mp4:cancelled webm:cancelled" + later,
-            flvAndMp4);
-        row("still image", "still", "flv", "SIGINT", "flv:made still:cancelled flv:cancelled still:cancelled",
-            {"clip.flv"});
-        row("output closed", "engine/ffmpeg", "flv,mp4,webm", "closed", "", none);
-        row("encoder killed, then a retry", "engine/ffmpeg", "flv,mp4,webm", "SIGKILL",
-            "flv:made mp4:made webm:made", {"clip.flv", "clip.mp4", "clip.webm"});
-        row("faststart killed, then a retry", "ma", "flv,mp4,webm", "SIGKILL", "flv:made mp4:made webm:made",
-            {"clip.flv", "clip.mp4", "clip.webm"});
+        QTest::addColumn<int>("kept");
+        // later.avi: never started
+        const QString c = "mp4:cancelled webm:cancelled flv:cancelled mp4:cancelled webm:cancelled",
+                      all = "flv:made mp4:made webm:made";
+        QTest::newRow("encoder") << "engine/ffmpeg"
+                                 << "SIGINT"
+                                 << "flv:cancelled " + c << 0;
+        QTest::newRow("faststart") << "ma"
+                                   << "SIGINT"
+                                   << "flv:made " + c << 2;
+        QTest::newRow("still image") << "still"
+                                     << "SIGINT"
+                                     << "flv:made still:cancelled flv:cancelled still:cancelled" << 1;
+        QTest::newRow("output closed") << "engine/ffmpeg"
+                                       << "closed"
+                                       << "" << 0;
+        QTest::newRow("encoder killed, then a retry") << "engine/ffmpeg"
+                                                      << "SIGKILL" << all << 3;
+        QTest::newRow("faststart killed, then a retry") << "ma"
+                                                        << "SIGKILL" << all << 3;
     }
 
     void interrupt()
     {
         QFETCH(QString, hanging);
-        QFETCH(QString, formats);
         QFETCH(QString, how);
         QFETCH(QString, results);
-        QFETCH(QStringList, kept);
-        TestAppDir dir;
-        const QString cli = installCli(dir, encodes);
-        QTemporaryDir work;
-        const QString pid = work.filePath("tool.pid"), out = work.filePath("out"), tmp = work.filePath("tmp");
+        QFETCH(int, kept);
+        Bed b(encodes);
+        const QString pid = b.at("tool.pid"), out = b.at("out"), tmp = b.at("tmp"), clip = b.at("clip.avi");
         // Writes part of its output, then tells of progress until it is ended.
         const QByteArray hang = "echo $$ > " + pid.toUtf8()
             + "\nhead -c 1000 /dev/zero > \"$last\"\n"
               "while :; do printf 'frame= 1 time=00:00:01.00\\r' >&2; sleep 0.2; done\n";
-        if (hanging == "still")
-            dir.setTool("engine/ffmpeg", "case \"$last\" in *.jpg) " + hang + ";; esac\n" + encodes);
-        else
-            dir.setTool(hanging, hang);
-        writeFileBytes(work.filePath("clip.avi"), "x"); // later.avi is never reached
+        const bool still = hanging == "still", closed = how == "closed";
+        b.dir.setTool(still ? "engine/ffmpeg" : hanging,
+                      still ? "case \"$last\" in *.jpg) " + hang + ";; esac\n" + encodes : hang);
+        writeFileBytes(clip, "x"); // later.avi is never reached
         QDir().mkpath(tmp);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TMPDIR", tmp);
+        QStringList args{"--json", "-f", still ? "flv" : "flv,mp4,webm", "-o", out, clip};
+        if (still)
+            args << "--still"
+                 << "0:1";
         QProcess p;
-        p.setProcessEnvironment(env);
-        const QStringList args{"--json", "-f", formats, "--still",
-                               "0:1",    "-o", out,     work.filePath("clip.avi")};
-        const QStringList first = (formats == "flv" ? args : args.mid(0, 3) + args.mid(5))
-            + QStringList{work.filePath("later.avi")};
-        if (how == "closed") // a reader that takes one byte and goes
-            p.start("bash",
-                    QStringList{"-c", "\"$@\" | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}", "-", cli}
-                        + first);
-        else
-            p.start(cli, first);
+        p.setEnvironment(QProcess::systemEnvironment() << "TMPDIR=" + tmp);
+        // "closed": a reader that takes one byte and goes
+        p.start(closed ? "bash" : b.cli,
+                (closed
+                     ? QStringList{"-c", "\"$@\" | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}", "-", b.cli}
+                     : QStringList())
+                    + args + QStringList{b.at("later.avi")});
         QTRY_VERIFY_WITH_TIMEOUT(fileBytes(pid).endsWith('\n'), 30000);
-        const qint64 tool = fileBytes(pid).trimmed().toLongLong();
+        const QString tool = fileBytes(pid).trimmed();
         QCOMPARE(::kill(pid_t(p.processId()), how == "SIGINT" ? SIGINT : how == "SIGKILL" ? SIGKILL : 0), 0);
         Run run(p);
-        QTRY_COMPARE(runningInGroup(tool), 0); // the tool ends with the run, however it ends
+        // The tool's process group ends with the run, however it ends (zombies aside).
+        const QRegularExpression member("\\) [^Z] \\d+ " + tool + ' ');
+        const auto running = [&] {
+            int count = 0;
+            for (const QString &id : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+                count += member.match(fileBytes("/proc/" + id + "/stat")).hasMatch();
+            return count;
+        };
+        QTRY_COMPARE(running(), 0);
         if (how == "SIGKILL") {
             QCOMPARE(run.status, -1);
-            // Run again as it was, with tools that work.
-            installCli(dir, encodes);
-            p.start(cli, args.mid(0, 3) + args.mid(5));
+            b.tools(encodes); // run again as it was, with tools that work
+            p.start(b.cli, args);
             run = Run(p);
-            QCOMPARE(run.status, 0);
-        } else {
-            QCOMPARE(run.status, 130);
-            if (how == "SIGINT")
-                QCOMPARE(run.events.constLast()["sources"].toInt(), 2);
         }
+        QCOMPARE(run.status, how == "SIGKILL" ? 0 : 130);
+        if (how == "SIGINT")
+            QCOMPARE(run.events.constLast()["sources"].toInt(), 2);
         QCOMPARE(run.results.join(' '), results);
-        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), kept); // no partial output, ".temp" or mark
-        for (const QString &name : kept)
+        const QStringList names = QStringList{"clip.flv", "clip.mp4", "clip.webm"}.mid(0, kept);
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden),
+                 names); // no partial output, ".temp" or mark
+        for (const QString &name : names)
             QCOMPARE(QFileInfo(out + '/' + name).size(), 600000);
         QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
@@ -426,28 +393,20 @@ private slots:
     // when this may mount one, else a limit on the size of the files written.
     void fullDisk()
     {
-        TestAppDir dir;
-        const QString cli = installCli(dir);
-        QTemporaryDir work;
-        const QString clip = work.filePath("clip.avi"), out = work.filePath("out");
-        QVERIFY(makeClip(clip, 2));
-        QDir().mkpath(out);
+        Bed b;
+        const QString clip = b.at("clip.avi"), out = b.at("out");
+        QVERIFY(makeClip(clip, 2) && QDir().mkpath(out));
         const bool mounted = ::mount("tmpfs", QFile::encodeName(out), "tmpfs", 0, "size=1m") == 0;
-        const auto unmount = qScopeGuard([&] {
-            if (mounted)
-                ::umount2(QFile::encodeName(out), MNT_DETACH);
-        });
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(out), MNT_DETACH); });
         if (mounted)
             QVERIFY(writeFileBytes(out + "/filler", QByteArray(1000 * 1024, 'x')));
         const QStringList args{"--json", "-f", "webm", "--still", "00:01", "-o", out, clip};
         QProcess p;
-        if (mounted)
-            p.start(cli, args);
-        else
-            p.start("prlimit", QStringList{"--fsize=24000", cli} + args);
+        p.start(mounted ? b.cli : "prlimit",
+                (mounted ? QStringList() : QStringList{"--fsize=24000", b.cli}) + args);
         const Run run(p);
         QCOMPARE(run.status, 1);
-        QCOMPARE(run.results.join(' '), QString("webm:failed still:failed"));
+        QCOMPARE(run.results, QStringList({"webm:failed", "still:failed"}));
         const QRegularExpression why(mounted ? "INCOMPLETE|NO SPACE LEFT ON DEVICE"
                                              : "INCOMPLETE|SIGXFSZ|FILE TOO LARGE");
         for (const QJsonObject &e : run.events)
@@ -461,31 +420,26 @@ private slots:
     // Two runs at once, each drawing the picture into the top-left corner.
     void watermarkTwiceAtOnce()
     {
-        TestAppDir dir;
-        const QString cli = installCli(dir);
-        QTemporaryDir work;
-        const QString clip = work.filePath("clip.avi"), mark = work.filePath("mark.png"),
-                      log = work.filePath("log");
+        Bed b;
+        const QString clip = b.at("clip.avi"), mark = b.at("mark.png");
         // Debian's ffmpeg, telling of any picture copy in the application folder while it runs.
-        dir.setTool("engine/ffmpeg",
-                    "ls " + QFile::encodeName(dir.path()) + "/*.png >> " + QFile::encodeName(log)
-                        + " 2>/dev/null\nexec ffmpeg \"$@\"\n");
+        b.dir.setTool("engine/ffmpeg",
+                      "ls " + QFile::encodeName(b.dir.path()) + "/*.png >> " + QFile::encodeName(b.at("log"))
+                          + " 2>/dev/null\nexec ffmpeg \"$@\"\n");
         QVERIFY(makeClip(clip, 1, "160x120"));
         QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "color=c=red:s=32x32", "-frames:v", "1", mark}));
-        const QString site = writeProfile(dir.path(), work.filePath("site.vlp"),
-                                          {{Watermark, checkStateText(1)},
-                                           {TextWatermark, optionText(false)},
-                                           {ImageWatermark, optionText(true)},
-                                           {ImagePath, mark}});
+        const QString site = b.profile({{Watermark, checkStateText(1)},
+                                        {TextWatermark, optionText(false)},
+                                        {ImageWatermark, optionText(true)},
+                                        {ImagePath, mark}});
         QProcess runs[2];
         for (int i = 0; i < 2; ++i)
-            runs[i].start(cli, {"-p", site, "-f", "mp4", "-o", work.filePath(QString::number(i)), clip});
+            runs[i].start(b.cli, {"-p", site, "-f", "mp4", "-o", b.at(QString::number(i)), clip});
         for (QProcess &run : runs)
             QCOMPARE(Run(run).status, 0);
-        QVERIFY(!redCorner(clip));
-        QVERIFY(redCorner(work.filePath("0/clip.mp4")) && redCorner(work.filePath("1/clip.mp4")));
-        QCOMPARE(fileBytes(log), QByteArray()); // no picture copy in the application folder, then
-        QCOMPARE(QDir(dir.path()).entryList({"*.png"}, QDir::Files), QStringList()); // or afterwards
+        QVERIFY(!redCorner(clip) && redCorner(b.at("0/clip.mp4")) && redCorner(b.at("1/clip.mp4")));
+        QCOMPARE(fileBytes(b.at("log")), QByteArray()); // no picture copy in the application folder, then
+        QCOMPARE(QDir(b.dir.path()).entryList({"*.png"}, QDir::Files), QStringList()); // or afterwards
     }
 };
 

@@ -1,7 +1,7 @@
 // Whole requests through the main window with Debian's ffmpeg and
 // qt-faststart, checked with ffprobe.
 #include "common/ui_controls.h"
-#include "support/fixture.h"
+#include "support/program.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -7,7 +7,7 @@
 #include "settings/encodesettings.h"
 #include "settings/frmListEditor.h"
 #include "settings/windows1252.h"
-#include "support/fixture.h"
+#include "support/program.h"
 #include "watermark/frmWatermarkOptions.h"
 
 #include <QtTest>

@@ -2,7 +2,6 @@
 
 #include "common/errors.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -123,14 +122,6 @@ int runtimeErrorOf(const std::function<void()> &call)
     return 0;
 }
 
-QStringList entries(const QComboBox *box)
-{
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out << box->itemText(i);
-    return out;
-}
-
 bool runFfmpeg(const QStringList &arguments)
 {
     QProcess p;
@@ -208,15 +199,6 @@ bool moovBeforeMdat(const QString &path)
     }
     return false;
 }
-
-TestProgram::TestProgram() : forms(prompts, dir.path())
-{
-    forms.splashMilliseconds = 1;
-    forms.endProgram = [this] { ++ended; };
-    window = std::make_unique<frmMain>(forms);
-}
-
-TestProgram::~TestProgram() = default;
 
 AsUnprivilegedUser::AsUnprivilegedUser()
 {

@@ -1,17 +1,13 @@
 #pragma once
 // What the tests share: a private copy of the built application folder,
-// small shell scripts standing in for the external tools, Debian's ffmpeg
-// for real clips, and the program as the widget tests build it.
-#include "app/frmMain.h"
-#include "app/ui_forms.h"
+// small shell scripts standing in for the external tools, and Debian's
+// ffmpeg for real clips (the core library alone; the program as widget
+// tests build it is in program.h).
 #include "encode/encoderequest.h"
 #include "support/scriptedprompts.h"
 
 #include <QTemporaryDir>
 #include <functional>
-#include <memory>
-
-class QComboBox;
 
 // Whole files; writing makes the folder. An unreadable file reads empty.
 bool writeFileBytes(const QString &path, const QByteArray &bytes);
@@ -56,8 +52,6 @@ encode::Request sampleRequest(const QString &appFolder, const QString &source, c
 
 // The number of the RuntimeError the call throws, 0 when none.
 int runtimeErrorOf(const std::function<void()> &call);
-// The entries of a list, in order.
-QStringList entries(const QComboBox *box);
 
 // Debian's ffmpeg, blocking; true on exit status 0.
 bool runFfmpeg(const QStringList &arguments);
@@ -70,23 +64,6 @@ QStringList probeStreams(const QString &path);
 QString probeValue(const QString &path, const QString &entry);
 // The MP4's index (moov) stands before its media data (mdat).
 bool moovBeforeMdat(const QString &path);
-
-// The program as widget tests build it: scripted prompts, a private
-// application folder, the windows' registry and the main window. Ending
-// the program is counted instead of done; the splash is kept short.
-struct TestProgram {
-    ScriptedPrompts prompts;
-    TestAppDir dir;
-    Forms forms;
-    int ended = 0;
-    std::unique_ptr<frmMain> window;
-
-    TestProgram();
-    virtual ~TestProgram();
-    TestProgram(const TestProgram &) = delete;
-    TestProgram &operator=(const TestProgram &) = delete;
-    bool start() { return window->Form_Load(); }
-};
 
 // Tests run as root, for whom permission bits stop nothing. While one of
 // these lives, file-system checks of this thread are made as "nobody".
