@@ -243,14 +243,6 @@ void LinkLabel::keyPressEvent(QKeyEvent *event)
     QLabel::keyPressEvent(event);
 }
 
-ColorTextBox::ColorTextBox(QWidget *parent) : QLineEdit(parent) {}
-
-void ColorTextBox::setForeColor(quint32 color)
-{
-    m_color = color;
-    ui::setForeColor(this, color);
-}
-
 namespace ui {
 QFont standardFont(double pointSize)
 {

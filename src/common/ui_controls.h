@@ -133,20 +133,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 };
 
-// A hidden text box that also holds a colour, as the watermark colour does:
-// its text is the colour code, its text colour the colour value.
-class ColorTextBox : public QLineEdit
-{
-    Q_OBJECT
-public:
-    explicit ColorTextBox(QWidget *parent = nullptr);
-    quint32 foreColor() const { return m_color; }
-    void setForeColor(quint32 color);
-
-private:
-    quint32 m_color = 0;
-};
-
 namespace ui {
 // Tahoma 9 pt where installed, the desktop's sans-serif otherwise.
 QFont standardFont(double pointSize = 9.0);

@@ -119,18 +119,6 @@ private slots:
         QCOMPARE(faststartCommand(r).section(' ', 0, 1), "\"" + r.appFolder + "\"/ma");
     }
 
-    void failures()
-    {
-        Request r = request();
-        r.originalWindowSize = false;
-        QCOMPARE(runtimeErrorOf([&] { optionPieces(r); }), rt::InvalidProcedureCall);
-        r.flvName = "a.f";
-        QCOMPARE(runtimeErrorOf([&] { stillImagePath(r); }), rt::InvalidProcedureCall);
-        QFile::remove(m_app.file("config/configx264v2.txt"));
-        r.originalWindowSize = true;
-        QCOMPARE(runtimeErrorOf([&] { mp4Command(r, optionPieces(r)); }), rt::FileNotFound);
-    }
-
     void outputNames_data()
     {
         QTest::addColumn<QString>("source");
@@ -139,9 +127,6 @@ private slots:
         QTest::newRow("plain") << "/v/clip.avi"
                                << "/o/"
                                << "/v/|clip.avi|clip|clip.flv";
-        QTest::newRow("no dot") << "/v/clip"
-                                << "/o/"
-                                << "/v/|clip|clip|clip.flv";
         QTest::newRow("a name that is the source") << "/v/clip.flv"
                                                    << "/v/"
                                                    << "/v/|clip.flv|clip|conv_clip.flv";

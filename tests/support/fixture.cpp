@@ -172,14 +172,6 @@ QStringList probeStreams(const QString &path)
     return out;
 }
 
-QString probeValue(const QString &path, const QString &entry)
-{
-    return probe({QStringLiteral("-select_streams"), QStringLiteral("v:0"), QStringLiteral("-show_entries"),
-                  entry, QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1:nokey=1"), path})
-        .value(0)
-        .trimmed();
-}
-
 bool moovBeforeMdat(const QString &path)
 {
     QFile f(path);

@@ -60,8 +60,6 @@ bool makeClip(const QString &path, double seconds, const QString &size = QString
               bool withAudio = true);
 // ffprobe's "type:codec" per stream, e.g. {"video:h264", "audio:aac"}.
 QStringList probeStreams(const QString &path);
-// One ffprobe entry, e.g. probeValue(p, "stream=width").
-QString probeValue(const QString &path, const QString &entry);
 // The MP4's index (moov) stands before its media data (mdat).
 bool moovBeforeMdat(const QString &path);
 

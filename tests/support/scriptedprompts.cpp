@@ -24,12 +24,6 @@ ScriptedPrompts &ScriptedPrompts::expectSaveFile(std::optional<QString> answer, 
     return *this;
 }
 
-ScriptedPrompts &ScriptedPrompts::expectColor(std::optional<quint32> answer)
-{
-    m_queue.append(Expectation{Kind::Color, QString(), 0, {}, answer, {}});
-    return *this;
-}
-
 ScriptedPrompts &ScriptedPrompts::onNext(std::function<void()> action)
 {
     if (!m_queue.isEmpty())

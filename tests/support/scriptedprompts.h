@@ -23,7 +23,6 @@ public:
     ScriptedPrompts &expectMessage(const QString &text, int answer = vbOK);
     ScriptedPrompts &expectOpenFile(std::optional<QString> answer, const QString &title = QString());
     ScriptedPrompts &expectSaveFile(std::optional<QString> answer, const QString &title = QString());
-    ScriptedPrompts &expectColor(std::optional<quint32> answer); // nullopt: cancelled
     // Runs an action when the last expected prompt comes, before it is answered.
     ScriptedPrompts &onNext(std::function<void()> action);
     // openUrl and showInFileManager need no expectation; they are recorded.
