@@ -59,10 +59,12 @@ QString twoDigits(const QString &text)
 
 // One encoder run as judged.
 struct Judged {
-    std::optional<Outcome> outcome; // nothing when the request ends here
-    QString reason;                 // the notice for anything but made
-    std::optional<double> encoded;  // what the encoder said it encoded
-    bool audio = false;             // the source has sound
+    std::optional<Outcome> outcome = {}; // nothing when the request ends here
+    QString reason;                      // the notice for anything but made
+    std::optional<double> encoded = {};  // what the encoder said it encoded
+    bool audio = false;                  // the source has sound
+    std::optional<double> stated = {};   // the source's own duration
+    bool readBack = false;               // the output was read back already
 };
 
 class Sequence
@@ -93,9 +95,12 @@ public:
         const mdlDOSPipe::RunResult run =
             m_runner.run(ToolRun{command, kind, r.source, output, formatName(format)});
         Judged judged{judge(run, output, before), QString(), run.report.position(),
-                      run.report.inputHasAudio()};
-        if (judged.outcome == Outcome::Made && run.succeeded())
-            readBack(judged, output, run.report.duration());
+                      run.report.inputHasAudio(), run.report.duration()};
+        // An MP4 is read back once, after its faststart step, unless an
+        // older file waits to be put back should the new one prove broken.
+        if (judged.outcome == Outcome::Made && run.succeeded()
+            && (format != Format::Mp4 || place.holdsOlder()))
+            readBack(judged, output);
         switch (*judged.outcome) {
         case Outcome::Cancelled:
             // What the run wrote goes; an older file comes back.
@@ -145,19 +150,39 @@ public:
         step.output = mp4;
         step.inPlace = true;
         step.scratchFolder = scratchFolder();
-        // A made MP4 is read back once more; one the encoder left as a bad
-        // source only goes through the tool.
-        if (judged.outcome == Outcome::Made && m_verify)
+        // A made MP4 is read back after the tool; one the encoder left as a
+        // bad source only goes through the tool.
+        if (judged.outcome == Outcome::Made && m_verify) {
             step.readBack = expectation(judged);
+            if (!judged.readBack)
+                step.readBack->stated = judged.stated;
+        }
         const faststart::Result made = faststart::run(m_runner, step);
+        const bool shortSource = made.readBack && made.readBack->verdict == verify::Verdict::ShortSource;
+        if (made.verdict == faststart::Verdict::Streamable && shortSource && judged.outcome == Outcome::Made)
+            judged = Judged{.outcome = Outcome::BadSource,
+                            .reason = QStringLiteral("ENCODING FAILED! ") + made.readBack->reason};
+        // Not rewritten: the MP4 as the encoder made it is back, and is read
+        // back now if it was not before.
+        if (made.verdict != faststart::Verdict::Streamable && made.verdict != faststart::Verdict::Cancelled
+            && judged.outcome == Outcome::Made && !judged.readBack && m_verify) {
+            readBack(judged, mp4);
+            if (judged.outcome == Outcome::Failed || judged.outcome == Outcome::Cancelled)
+                QFile::remove(mp4);
+            if (judged.outcome == Outcome::Cancelled) {
+                report(Format::Mp4, mp4, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
+                endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
+                return false;
+            }
+        }
         if (made.verdict == faststart::Verdict::Cancelled) {
             report(Format::Mp4, mp4, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
             endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
             return false;
         }
         if (made.verdict == faststart::Verdict::NotStreamable && judged.outcome == Outcome::Made)
-            judged =
-                Judged{Outcome::Failed, QStringLiteral("MP4 NOT MADE STREAMABLE! ") + made.reason, {}, false};
+            judged = Judged{.outcome = Outcome::Failed,
+                            .reason = QStringLiteral("MP4 NOT MADE STREAMABLE! ") + made.reason};
         settle(Format::Mp4, mp4, judged);
         return true;
     }
@@ -238,10 +263,11 @@ private:
 
     // A video the encoder made is read back; it may still prove incomplete
     // or a bad source.
-    void readBack(Judged &judged, const QString &output, std::optional<double> stated)
+    void readBack(Judged &judged, const QString &output)
     {
+        judged.readBack = true;
         verify::Expectation expect = expectation(judged);
-        expect.stated = stated;
+        expect.stated = judged.stated;
         const auto checked = check(output, expect);
         if (!checked)
             return;

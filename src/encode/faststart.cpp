@@ -16,13 +16,14 @@ namespace {
 // Not made: the tool declines an MP4 whose index stands first already.
 Result notMade(const Step &step, const QString &reason)
 {
-    return {verify::moovBeforeMdat(step.input) ? Verdict::AlreadyStreamable : Verdict::NotStreamable, reason};
+    return {verify::moovBeforeMdat(step.input) ? Verdict::AlreadyStreamable : Verdict::NotStreamable, reason,
+            std::nullopt};
 }
 
 Result judge(IToolRunner &runner, const Step &step, const mdlDOSPipe::RunResult &run)
 {
     if (run.cancelled)
-        return {Verdict::Cancelled, QString()};
+        return {Verdict::Cancelled, QString(), std::nullopt};
     if (!run.succeeded() || !QFileInfo(step.output).isFile())
         return notMade(step, mdlDOSPipe::failureReason(run, QStringLiteral("FASTSTART TOOL")));
     if (!step.readBack)
@@ -33,10 +34,10 @@ Result judge(IToolRunner &runner, const Step &step, const mdlDOSPipe::RunResult 
     const verify::Result checked =
         verify::verifyOutput(runner, step.appFolder, scratch, step.source, step.output, expect);
     if (checked.cancelled)
-        return {Verdict::Cancelled, QString()};
-    if (checked.verdict != verify::Verdict::Complete)
+        return {Verdict::Cancelled, QString(), std::nullopt};
+    if (checked.verdict == verify::Verdict::Incomplete)
         return notMade(step, checked.reason);
-    return {};
+    return {Verdict::Streamable, QString(), checked};
 }
 
 } // namespace

@@ -44,6 +44,9 @@ struct Result {
     // Why it was not made: "THE FASTSTART TOOL STOPPED WITH STATUS 1.",
     // "THE OUTPUT FILE IS INCOMPLETE. ITS INDEX STANDS AFTER ITS MEDIA DATA."
     QString reason;
+    // What the read-back of the written MP4 found when it was complete
+    // (possibly of a source that ended early).
+    std::optional<verify::Result> readBack;
 };
 
 // Runs the step through the runner (a ToolRun of kind Tool, label
