@@ -107,8 +107,7 @@ public:
             if (files::isNewFile(output, before))
                 QFile::remove(output);
             place.putBack();
-            report(format, output, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
-            endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
+            cancelRequest(format, output, true);
             return {};
         case Outcome::NoOutput:
             place.putBack();
@@ -169,15 +168,9 @@ public:
             readBack(judged, mp4);
             if (judged.outcome == Outcome::Failed || judged.outcome == Outcome::Cancelled)
                 QFile::remove(mp4);
-            if (judged.outcome == Outcome::Cancelled) {
-                report(Format::Mp4, mp4, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
-                endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
-                return false;
-            }
         }
-        if (made.verdict == faststart::Verdict::Cancelled) {
-            report(Format::Mp4, mp4, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
-            endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
+        if (made.verdict == faststart::Verdict::Cancelled || judged.outcome == Outcome::Cancelled) {
+            cancelRequest(Format::Mp4, mp4, false);
             return false;
         }
         if (made.verdict == faststart::Verdict::NotStreamable && judged.outcome == Outcome::Made)
@@ -241,6 +234,14 @@ public:
         m_prompts.showInFileManager(m_lastOutput.isEmpty() ? m_result.made.stillImage : m_lastOutput);
     }
 
+    // The run of this output was cancelled: it and every output after it
+    // are reported so.
+    void cancelRequest(Format format, const QString &path, bool notify)
+    {
+        report(format, path, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), notify);
+        endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
+    }
+
     // Every planned output not reported yet gets this status, without a
     // notice of its own.
     void endRest(Status status, const QString &reason)
@@ -271,12 +272,14 @@ private:
         const auto checked = check(output, expect);
         if (!checked)
             return;
-        if (checked->cancelled)
+        if (checked->cancelled) {
             judged.outcome = Outcome::Cancelled;
-        else if (checked->verdict == verify::Verdict::Incomplete)
-            judged.outcome = Outcome::Failed;
-        else if (checked->verdict == verify::Verdict::ShortSource)
-            judged.outcome = Outcome::BadSource;
+            return;
+        }
+        if (checked->verdict == verify::Verdict::Complete)
+            return;
+        judged.outcome =
+            checked->verdict == verify::Verdict::Incomplete ? Outcome::Failed : Outcome::BadSource;
         judged.reason = QStringLiteral("ENCODING FAILED! ") + checked->reason;
     }
 

@@ -99,14 +99,6 @@ QString clock(double seconds)
     return formatDuration(double(tenths / 10)) + QLatin1Char('.') + QString::number(tenths % 10);
 }
 
-QString sentence(QString text)
-{
-    if (!text.endsWith(QLatin1Char('.')) && !text.endsWith(QLatin1Char('!'))
-        && !text.endsWith(QLatin1Char('?')))
-        text += QLatin1Char('.');
-    return text;
-}
-
 QString sizeText(const QSize &size)
 {
     return QString::number(size.width()) + QLatin1Char('x') + QString::number(size.height());
@@ -165,7 +157,7 @@ Result judge(const QByteArray &findings, const QString &errorLine, bool exitedWe
     if (f.packets > 0)
         result.duration = f.end - f.start;
     if (!errorLine.isEmpty())
-        return incomplete(result, sentence(errorLine.toUpper()));
+        return incomplete(result, errorSentence(errorLine));
     if (!exitedWell)
         return incomplete(result, QString());
 

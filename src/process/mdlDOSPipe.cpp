@@ -346,13 +346,8 @@ QString failureReason(const RunResult &run, const QString &tool)
         return the + QStringLiteral(" WAS STOPPED BY SIGNAL ") + QString::number(*run.signal) + name
             + QLatin1Char('.');
     }
-    QString line = run.report.lastErrorLine().toUpper();
-    if (!line.isEmpty()) {
-        if (!line.endsWith(QLatin1Char('.')) && !line.endsWith(QLatin1Char('!'))
-            && !line.endsWith(QLatin1Char('?')))
-            line += QLatin1Char('.');
-        return line;
-    }
+    if (const QString line = run.report.lastErrorLine(); !line.isEmpty())
+        return errorSentence(line);
     if (run.exitCode)
         return the + QStringLiteral(" STOPPED WITH STATUS ") + QString::number(*run.exitCode)
             + QLatin1Char('.');

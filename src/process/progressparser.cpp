@@ -26,6 +26,15 @@ std::optional<double> parseClock(const QByteArray &text)
     return negative ? -value : value;
 }
 
+QString errorSentence(const QString &line)
+{
+    QString text = line.toUpper();
+    if (!text.endsWith(QLatin1Char('.')) && !text.endsWith(QLatin1Char('!'))
+        && !text.endsWith(QLatin1Char('?')))
+        text += QLatin1Char('.');
+    return text;
+}
+
 bool isErrorLine(const QByteArray &line)
 {
     const QByteArray trimmed = line.trimmed();

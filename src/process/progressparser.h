@@ -67,6 +67,10 @@ private:
     QSize m_inputVideoSize;
 };
 
+// A tool's error line as the program's messages show it: upper-cased, and
+// ending in ".", "!" or "?" (a "." is added where it ends otherwise).
+QString errorSentence(const QString &line);
+
 // Whether a line of a tool's console output tells of a failure.
 bool isErrorLine(const QByteArray &line);
 
