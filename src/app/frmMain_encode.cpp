@@ -55,14 +55,16 @@ void frmMain::mnuCopyVideoTag_Click()
     IPrompts &prompts = m_forms.prompts();
     videotag::Made made = lastMade;
     // Only what is still there is offered.
-    for (QString *path : {&made.mp4, &made.webm, &made.stillImage})
+    for (QString *path : {&made.mp4, &made.webm, &made.stillImage, &made.captions})
         if (!path->isEmpty() && !QFileInfo(*path).isFile())
             path->clear();
+    if (!made.hls.isEmpty() && !QFileInfo(made.hls + QStringLiteral("/master.m3u8")).isFile())
+        made.hls.clear();
     if (!videotag::hasVideo(made)) {
         prompts.notice(QStringLiteral("NO VIDEO MADE YET! ENCODE TO MP4 OR WEBM FIRST."));
         return;
     }
-    made.size = videotag::probeVideoSize(m_forms.appFolder(), made.webm.isEmpty() ? made.mp4 : made.webm);
+    videotag::describe(m_forms.appFolder(), made);
     QGuiApplication::clipboard()->setText(videotag::html5VideoTag(made));
     prompts.notice(QStringLiteral("HTML5 VIDEO TAG COPIED TO THE CLIPBOARD."));
 }

@@ -35,7 +35,12 @@ encode::Request request(const encodesettings::Settings &model, const Options &o,
         r.flv = *o.flv ? 1 : 0;
         r.mp4 = *o.mp4 ? 1 : 0;
         r.webm = *o.webm ? 1 : 0;
+        r.hls = *o.hls ? 1 : 0;
     }
+    if (o.webmCodec)
+        r.webmCodec = encode::WebmCodec(*o.webmCodec);
+    if (o.quality)
+        r.quality = encode::Quality(*o.quality);
     if (o.stillMinute) {
         r.stillImage = 1;
         r.minute = *o.stillMinute;
@@ -64,6 +69,8 @@ void prepareSettings(encodesettings::Settings &model, const Options &o, const QS
             throw Refusal(QLatin1String(profile::notAProfile));
         model.applyProfile(o.profile);
     }
+    if (o.captions && !QFileInfo(*o.captions).isFile())
+        throw Refusal(QStringLiteral("CAPTION FILE NOT FOUND: ") + *o.captions);
     if (!o.outputDir.isEmpty()) {
         model.setValue(settings::LockOutputFolder, 1);
         model.chooseOutputFolder(QFileInfo(o.outputDir).absoluteFilePath());
@@ -119,23 +126,25 @@ public:
         // Step 1 as the window takes it: the output folder of the options or
         // the source's own, the output names with the "conv_" rule.
         m_settings.chooseSource(path);
+        if (m_options.captions)
+            m_settings.chooseCaptions(QFileInfo(*m_options.captions).absoluteFilePath());
         const encode::Request r = request(m_settings, m_options, m_appFolder, m_workingFolder);
         const QList<encode::PlannedOutput> planned = encode::plannedOutputs(r);
 
         if (Interrupts::received())
-            return settleAll(planned, encode::Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"),
+            return settleAll(r, planned, encode::Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"),
                              false);
         if (m_undecodable.contains(source))
-            return settleAll(planned, encode::Status::Refused,
+            return settleAll(r, planned, encode::Status::Refused,
                              QStringLiteral("THE SOURCE FILE NAME IS NOT VALID UTF-8."));
         if (!QFileInfo(path).isFile())
-            return settleAll(planned, encode::Status::Failed, QStringLiteral("SOURCE FILE NOT FOUND!"));
+            return settleAll(r, planned, encode::Status::Failed, QStringLiteral("SOURCE FILE NOT FOUND!"));
         // An output this invocation made for an earlier source is never
         // replaced by a later one.
         for (const encode::PlannedOutput &p : planned) {
             const auto earlier = m_outputsOf.constFind(p.path);
             if (earlier != m_outputsOf.cend())
-                return settleAll(planned, encode::Status::Refused,
+                return settleAll(r, planned, encode::Status::Refused,
                                  QFileInfo(p.path).fileName() + QStringLiteral(" IS ALREADY THE OUTPUT OF ")
                                      + QFileInfo(*earlier).fileName() + QStringLiteral(" IN THIS RUN."));
         }
@@ -146,20 +155,20 @@ public:
             paths << p.path;
         QString taken;
         if (!claims.claim(paths, &taken))
-            return settleAll(planned, encode::Status::Refused,
+            return settleAll(r, planned, encode::Status::Refused,
                              QFileInfo(taken).fileName()
                                  + QStringLiteral(" IS BEING WRITTEN BY ANOTHER RUN OF VIDLARK-ENCODE."));
         for (const QString &p : std::as_const(paths))
             m_outputsOf.insert(p, path);
 
         const encode::JobResult job =
-            encode::runEncodeJob(r, m_prompts, m_runner, [this](const encode::OutputReport &report) {
+            encode::runEncodeJob(r, m_prompts, m_runner, [this, &r](const encode::OutputReport &report) {
                 m_console.result(encode::formatName(report.format), encode::statusName(report.status),
-                                 report.path, report.reason);
+                                 report.path, report.reason, encode::codecName(r, report.format));
             });
         if (m_options.html && videotag::hasVideo(job.made)) {
             videotag::Made made = job.made;
-            made.size = videotag::probeVideoSize(r.appFolder, made.webm.isEmpty() ? made.mp4 : made.webm);
+            videotag::describe(r.appFolder, made);
             m_console.tag(videotag::html5VideoTag(made));
         }
         return job.allMade();
@@ -167,13 +176,14 @@ public:
 
 private:
     // Every planned output gets the same status and reason.
-    bool settleAll(const QList<encode::PlannedOutput> &planned, encode::Status status, const QString &reason,
-                   bool say = true)
+    bool settleAll(const encode::Request &r, const QList<encode::PlannedOutput> &planned,
+                   encode::Status status, const QString &reason, bool say = true)
     {
         if (say)
             m_console.error(reason);
         for (const encode::PlannedOutput &p : planned)
-            m_console.result(encode::formatName(p.format), encode::statusName(status), p.path, reason);
+            m_console.result(encode::formatName(p.format), encode::statusName(status), p.path, reason,
+                             encode::codecName(r, p.format));
         return false;
     }
 

@@ -129,7 +129,8 @@ void Console::progress(const ToolRun &run, const ProgressFigures &figures)
     m_progressShown = true;
 }
 
-void Console::result(const QString &format, const QString &status, const QString &path, const QString &reason)
+void Console::result(const QString &format, const QString &status, const QString &path, const QString &reason,
+                     const QString &codec)
 {
     endProgressLine();
     if (status == QLatin1String("made"))
@@ -146,6 +147,8 @@ void Console::result(const QString &format, const QString &status, const QString
                       {QStringLiteral("format"), format},
                       {QStringLiteral("status"), status},
                       {QStringLiteral("path"), path}};
+        if (!codec.isEmpty())
+            o.insert(QStringLiteral("codec"), codec);
         if (!reason.isEmpty())
             o.insert(QStringLiteral("reason"), reason);
         line(m_out, QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));

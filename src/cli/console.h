@@ -29,7 +29,8 @@ public:
     // How far a run has come; lines are written a few times a second.
     void progress(const ToolRun &run, const ProgressFigures &figures);
     // status: "made", "failed", "refused" or "cancelled".
-    void result(const QString &format, const QString &status, const QString &path, const QString &reason);
+    void result(const QString &format, const QString &status, const QString &path, const QString &reason,
+                const QString &codec = QString());
     void tag(const QString &html);
     // The last line; counts of the results by status.
     void summary(int sources, int exitStatus);

@@ -8,9 +8,12 @@ namespace cli {
 
 struct Options {
     QStringList sources;
-    QString outputDir;                  // empty: each source's own folder
-    QString profile;                    // empty: the window's start-up settings
-    std::optional<bool> flv, mp4, webm; // set when --formats was given
+    QString outputDir;                       // empty: each source's own folder
+    QString profile;                         // empty: the window's start-up settings
+    std::optional<bool> flv, mp4, webm, hls; // set when --formats was given
+    std::optional<int> webmCodec;            // --webm: an index of the codec list
+    std::optional<int> quality;              // --quality: an index of the quality list
+    std::optional<QString> captions;         // --captions
     std::optional<QString> stillMinute, stillSecond;
     bool overwrite = false;
     bool json = false;

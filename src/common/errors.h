@@ -47,9 +47,11 @@ enum class Subject {
     FlvName,            // focus the name box
     Mp4Name,
     WebmName,
+    HlsName,
     RenameFlv, // focus the name box and select its text
     RenameMp4,
     RenameWebm,
+    RenameHls,
     StillMinute, // focus and select the time field
     StillSecond,
     SaveWatermark,    // open the watermark dialog

@@ -56,6 +56,7 @@ Kind kindOf(Setting setting)
     case Webm:
     case Watermark:
     case GrabStillImage:
+    case Hls:
     case LockOutputFolder: return Kind::Check;
     case KeepWindowSize:
     case ResizeWindow:
@@ -72,7 +73,9 @@ Kind kindOf(Setting setting)
     case FontFile:
     case FontSize:
     case AudioBitrate:
-    case AudioSamplerate: return Kind::Index;
+    case AudioSamplerate:
+    case WebmCodec:
+    case WebmQuality: return Kind::Index;
     case FontColor: return Kind::Color;
     default: return Kind::Text;
     }
@@ -87,6 +90,7 @@ int maxLength(Setting setting)
     case Transparency: return 2;
     // Paths, and the filter text built from a long watermark text.
     case ImagePath:
+    case CaptionsFile:
     case Source:
     case OutputFolder:
     case WatermarkFilter:
@@ -104,6 +108,7 @@ int startIndex(Setting list, int count)
     case AudioSamplerate: return 1;
     case AudioBitrate: return 8;
     case FontSize: return 2;
+    case WebmQuality: return 2;
     default: return 0;
     }
 }

@@ -17,7 +17,7 @@
 namespace settings {
 
 enum Setting : int {
-    // Lines 1 to 28 of a profile, in their order.
+    // Lines 1 to 31 of a profile, in their order.
     FLV = 1,
     Mp4,
     Webm,
@@ -46,14 +46,24 @@ enum Setting : int {
     ImagePath,
     AudioBitrate,
     AudioSamplerate,
+    // The WebM codec (an index of webmCodecs()), its quality (of
+    // qualities()), and the HLS box.
+    WebmCodec,
+    WebmQuality,
+    Hls,
     // Step 1: the source, the output folder (ending in "/"), whether that
-    // folder stays when another source is chosen, the output names.
+    // folder stays when another source is chosen, the output names, the
+    // caption file found beside the source (or chosen) and the WebVTT file
+    // it becomes.
     Source,
     OutputFolder,
     LockOutputFolder,
     FlvName,
     Mp4Name,
     WebmName,
+    HlsName,
+    CaptionsFile,
+    CaptionsName,
     // The watermark last built: the filter option text and the name of the
     // picture copy it opens.
     WatermarkFilter,
@@ -73,8 +83,8 @@ int maxLength(Setting setting);
 
 // The start-up entry of a list of `count` entries (it may lie beyond a
 // short list): the first window size, font and font file, the fifth video
-// bitrate where there is one (else the first), 25 fps, 22050 Hz, 96 kbit/s
-// and the third font size.
+// bitrate where there is one (else the first), 25 fps, 22050 Hz, 96 kbit/s,
+// the third font size, "VP8 + Vorbis" and "Standard".
 int startIndex(Setting list, int count);
 
 class Model : public QObject

@@ -14,7 +14,9 @@
 // characters when the still image is built.
 #include "encode/encoderequest.h"
 
+#include <QSize>
 #include <QString>
+#include <optional>
 
 namespace commandlines {
 
@@ -33,9 +35,24 @@ struct OptionPieces {
 // Throws 5 when resizing with an empty window-size text.
 OptionPieces optionPieces(const Request &request);
 
+// What the encoder read of the source before any output is encoded: the
+// size of its picture (invalid when unknown) and whether it has sound.
+struct SourceFacts {
+    QSize size;
+    bool audio = false;
+};
+
+// The size an output has: the window size when resizing, else the source's.
+QSize outputSize(const Request &request, const SourceFacts &source);
+
+// The constant-quality level (CRF) of a WebM codec at a quality; nothing
+// for VP8 and for a fixed bitrate.
+std::optional<int> crf(encode::WebmCodec codec, encode::Quality quality);
+
 QString flvOutputPath(const Request &request);
 QString mp4OutputPath(const Request &request);
 QString webmOutputPath(const Request &request);
+QString captionsOutputPath(const Request &request);
 // The MP4 output renamed for the faststart run: the output path + ".temp".
 QString mp4TempPath(const Request &request);
 // The output folder, the FLV name less its last four characters, ".jpg".
@@ -49,7 +66,16 @@ QString stillImagePath(const Request &request);
 QString flvCommand(const Request &request, const OptionPieces &pieces);
 QString mp4Command(const Request &request, const OptionPieces &pieces);
 QString faststartCommand(const Request &request);
-QString webmCommand(const Request &request, const OptionPieces &pieces);
+// The WebM of the request's codec. VP8 with Vorbis takes neither quality
+// nor frame rate. VP9 and AV1 take Opus at 48 kHz (the only rate it has),
+// a constant quality with the video bitrate as its ceiling or the bitrate
+// as a fixed rate; VP9 splits the picture into tile columns of at least
+// 256 pixels, when the width is known.
+QString webmCommand(const Request &request, const OptionPieces &pieces, const SourceFacts &source = {});
+// What the encoder reads of the source, with no output.
+QString readSourceCommand(const Request &request);
+// The caption file as WebVTT.
+QString captionsCommand(const Request &request);
 QString stillImageCommand(const Request &request, const OptionPieces &pieces);
 
 } // namespace commandlines

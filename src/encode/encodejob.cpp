@@ -180,7 +180,61 @@ public:
         return true;
     }
 
-    void grabStill(const QString &command, const QString &image, const QSize &size)
+    // Reads the source's picture size and sound, as the encoder sees them;
+    // nothing when the read was cancelled (the request ends).
+    std::optional<commandlines::SourceFacts> readSource()
+    {
+        const mdlDOSPipe::RunResult run = m_runner.run(ToolRun{
+            commandlines::readSourceCommand(r), ToolRun::Tool, r.source, QString(), QStringLiteral("probe")});
+        if (run.cancelled) {
+            m_prompts.notice(QStringLiteral("ENCODING CANCELLED!"));
+            endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
+            return std::nullopt;
+        }
+        return commandlines::SourceFacts{run.report.inputVideoSize(), run.report.inputHasAudio()};
+    }
+
+    // The caption file as WebVTT beside the videos; it fails alone.
+    void convertCaptions(const QString &command, const QString &vtt)
+    {
+        files::Place place(vtt);
+        if (QFileInfo(vtt).isFile())
+            place.setAside();
+        const files::FileSnapshot before = files::FileSnapshot::of(vtt);
+        const mdlDOSPipe::RunResult run =
+            m_runner.run(ToolRun{command, ToolRun::Tool, r.captions, vtt, formatName(Format::Captions)});
+        const bool written = files::isNewFile(vtt, before);
+        bool cancelled = run.cancelled;
+        QString reason;
+        if (!cancelled && !(written && run.succeeded())) {
+            reason = encoderFailure(run);
+        } else if (!cancelled) {
+            verify::Expectation expect;
+            expect.kind = verify::Expectation::Kind::Captions;
+            if (const auto checked = check(vtt, expect)) {
+                cancelled = checked->cancelled;
+                reason = checked->reason;
+            }
+        }
+        if (!cancelled && reason.isEmpty()) {
+            place.keepNew();
+            m_result.made.captions = vtt;
+            m_result.made.captionsLanguage = r.captionsLanguage;
+            report(Format::Captions, vtt, Status::Made, QString());
+            return;
+        }
+        if (written)
+            QFile::remove(vtt);
+        place.putBack();
+        if (cancelled)
+            cancelRequest(Format::Captions, vtt, false);
+        else
+            report(Format::Captions, vtt, Status::Failed,
+                   QStringLiteral("CAPTIONS NOT CONVERTED! ") + reason);
+    }
+
+    // False when the run was cancelled (the request ends).
+    bool grabStill(const QString &command, const QString &image, const QSize &size)
     {
         files::Place place(image);
         if (r.overwrite == Overwrite::Always && QFileInfo(image).isFile())
@@ -212,16 +266,17 @@ public:
             place.keepNew();
             m_result.made.stillImage = image;
             report(Format::Still, image, Status::Made, QString());
-            return;
+            return true;
         }
         if (written)
             QFile::remove(image);
         place.putBack();
-        if (cancelled)
-            report(Format::Still, image, Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"), false);
-        else
-            report(Format::Still, image, Status::Failed,
-                   QStringLiteral("STILL IMAGE NOT GRABBED! ") + reason);
+        if (cancelled) {
+            cancelRequest(Format::Still, image, false);
+            return false;
+        }
+        report(Format::Still, image, Status::Failed, QStringLiteral("STILL IMAGE NOT GRABBED! ") + reason);
+        return true;
     }
 
     // The final question shows the last video made, else the still image.
@@ -326,16 +381,6 @@ private:
     QString m_lastOutput;
 };
 
-// A still image's size as the command asks for it: the window size when
-// the video is resized, else unknown (the source's own).
-QSize requestedSize(const Request &r)
-{
-    if (r.originalWindowSize)
-        return QSize();
-    const QStringList wh = r.windowSize.section(QLatin1Char(' '), 0, 0).split(QLatin1Char('x'));
-    return wh.size() == 2 ? QSize(wh.at(0).toInt(), wh.at(1).toInt()) : QSize();
-}
-
 } // namespace
 
 QString formatName(Format format)
@@ -344,9 +389,29 @@ QString formatName(Format format)
     case Format::Flv: return QStringLiteral("flv");
     case Format::Mp4: return QStringLiteral("mp4");
     case Format::Webm: return QStringLiteral("webm");
+    case Format::Hls: return QStringLiteral("hls");
+    case Format::Captions: return QStringLiteral("captions");
     case Format::Still: break;
     }
     return QStringLiteral("still");
+}
+
+QString codecName(const Request &r, Format format)
+{
+    switch (format) {
+    case Format::Flv:
+    case Format::Mp4:
+    case Format::Hls: return QStringLiteral("h264");
+    case Format::Webm: break;
+    case Format::Still:
+    case Format::Captions: return QString();
+    }
+    switch (r.webmCodec) {
+    case WebmCodec::Vp9: return QStringLiteral("vp9");
+    case WebmCodec::Av1: return QStringLiteral("av1");
+    case WebmCodec::Vp8: break;
+    }
+    return QStringLiteral("vp8");
 }
 
 QString statusName(Status status)
@@ -371,6 +436,8 @@ QList<PlannedOutput> plannedOutputs(const Request &r)
         plan.append({Format::Webm, commandlines::webmOutputPath(r)});
     if (r.stillImage == 1)
         plan.append({Format::Still, commandlines::stillImagePath(r)});
+    if (!r.captions.isEmpty())
+        plan.append({Format::Captions, commandlines::captionsOutputPath(r)});
     return plan;
 }
 
@@ -424,14 +491,26 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
                 && !job.makeStreamable(mp4, commandlines::mp4TempPath(r), judged))
                 return result;
         }
+        // VP9 needs the width it encodes; the size is read once, before
+        // the WebM's run.
+        commandlines::SourceFacts source;
+        if (r.webm == 1 && r.webmCodec == WebmCodec::Vp9 && r.originalWindowSize) {
+            const std::optional<commandlines::SourceFacts> read = job.readSource();
+            if (!read)
+                return result;
+            source = *read;
+        }
         if (r.webm == 1
-            && !job.encode(Format::Webm, commandlines::webmCommand(r, pieces),
+            && !job.encode(Format::Webm, commandlines::webmCommand(r, pieces, source),
                            commandlines::webmOutputPath(r))
                     .outcome)
             return result;
-        if (r.stillImage == 1)
-            job.grabStill(commandlines::stillImageCommand(r, pieces), commandlines::stillImagePath(r),
-                          requestedSize(r));
+        if (r.stillImage == 1
+            && !job.grabStill(commandlines::stillImageCommand(r, pieces), commandlines::stillImagePath(r),
+                              commandlines::outputSize(r, {})))
+            return result;
+        if (!r.captions.isEmpty())
+            job.convertCaptions(commandlines::captionsCommand(r), commandlines::captionsOutputPath(r));
         if (r.imageWatermark) {
             const QString copy =
                 watermark::pictureCopyToDelete(r.tools(), r.pictureName, watermark::programName());

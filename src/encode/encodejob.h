@@ -15,10 +15,10 @@
 
 namespace encode {
 
-enum class Format { Flv, Mp4, Webm, Still };
+enum class Format { Flv, Mp4, Webm, Hls, Still, Captions };
 enum class Status { Made, Failed, Refused, Cancelled };
 
-// "flv", "mp4", "webm", "still".
+// "flv", "mp4", "webm", "hls", "still", "captions".
 QString formatName(Format format);
 // "made", "failed", "refused", "cancelled".
 QString statusName(Status status);
@@ -28,6 +28,10 @@ struct PlannedOutput {
     Format format = Format::Flv;
     QString path;
 };
+
+// The video codec of an output of that format ("h264", "vp8", "vp9",
+// "av1"); empty for the still image and the captions.
+QString codecName(const Request &request, Format format);
 
 // The outputs of a request, in the order the job makes them. Throws
 // RuntimeError as the still image's path does.

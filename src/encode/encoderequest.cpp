@@ -19,7 +19,16 @@ struct OutputCheck {
     const char *change;
     const char *isSource;
     bool mp4;
+    bool folder = false;
 };
+
+// True when `path` lies inside `folder` (the output folder of the stream is
+// replaced whole).
+bool within(const QString &path, const QString &folder)
+{
+    const QString inside = QFileInfo(folder).canonicalFilePath();
+    return !inside.isEmpty() && QFileInfo(path).canonicalFilePath().startsWith(inside + QLatin1Char('/'));
+}
 
 } // namespace
 
@@ -41,6 +50,12 @@ void validate(const Request &s, IPrompts &prompts)
         {s.webm, s.webmName, Subject::WebmName, Subject::RenameWebm, "OUTPUT WEBM FILE NAME MISSING!",
          "CHANGE THE NAME OF THE OUTPUT WEBM FILE.",
          "THE OUTPUT WEBM FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.", false},
+        {s.hls, s.hlsName, Subject::HlsName, Subject::RenameHls, "OUTPUT HLS FOLDER NAME MISSING!",
+         "CHANGE THE NAME OF THE OUTPUT HLS FOLDER.",
+         "THE OUTPUT HLS FOLDER WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.", false, true},
+        {s.captions.isEmpty() ? 0 : 1, s.captionsName, Subject::ChooseSource, Subject::ChooseSource,
+         "OUTPUT CAPTIONS FILE NAME MISSING!", "CHOOSE ANOTHER OUTPUT FOLDER.",
+         "THE OUTPUT CAPTIONS FILE WOULD REPLACE THE SOURCE FILE. CHOOSE ANOTHER OUTPUT FOLDER.", false},
     };
     for (const OutputCheck &o : outputs)
         if (o.value == 1 && o.name.isEmpty())
@@ -51,11 +66,14 @@ void validate(const Request &s, IPrompts &prompts)
             continue;
         const QString path = s.outDir + o.name;
         // Never let the encoder write over the file it reads, nor the MP4's
-        // intermediate ".temp" file replace it.
+        // intermediate ".temp" file replace it; nor replace the caption file.
         if (files::sameFile(path, s.source)
-            || (o.mp4 && files::sameFile(path + QStringLiteral(".temp"), s.source)))
+            || (o.mp4 && files::sameFile(path + QStringLiteral(".temp"), s.source))
+            || (!s.captions.isEmpty() && files::sameFile(path, s.captions))
+            || (o.folder && within(s.source, path)))
             throw Refusal(QLatin1String(o.isSource), o.renameSubject);
-        if (!QFileInfo(path).isFile() || s.overwrite == Overwrite::Always)
+        const QFileInfo there(path);
+        if (!(o.folder ? there.isDir() : there.isFile()) || s.overwrite == Overwrite::Always)
             continue;
         const QString exists = o.name + QStringLiteral(" ALREADY EXISTS IN OUTPUT FOLDER.");
         if (s.overwrite == Overwrite::Never)
@@ -72,7 +90,7 @@ void validate(const Request &s, IPrompts &prompts)
 
 void checkFormats(const Request &s)
 {
-    if (s.flv == 0 && s.mp4 == 0 && s.webm == 0)
+    if (s.flv == 0 && s.mp4 == 0 && s.webm == 0 && s.hls == 0)
         throw Refusal(QStringLiteral("PLEASE SELECT AT LEAST ONE OUTPUT FORMAT!"), Subject::ChooseFormat);
 }
 

@@ -12,6 +12,12 @@ namespace encode {
 // What to do with an output that exists already.
 enum class Overwrite { Ask, Always, Never };
 
+// The WebM's codecs, and how its video bitrate is chosen: the bitrate list
+// as a fixed rate, or a constant quality with that bitrate as a ceiling.
+// The order is the drop-downs' and the profile's.
+enum class WebmCodec { Vp8, Vp9, Av1 };
+enum class Quality { Bitrate, High, Standard, Small };
+
 struct Request {
     // Where the tools are, and where they run: the picture copy of an image
     // watermark lies in the working folder, as the encoder opens it by its
@@ -28,6 +34,15 @@ struct Request {
     QString flvName;  // txtOutFileFLV
     QString mp4Name;  // txtOutFileMp4
     QString webmName; // txtOutFileWebm
+    int hls = 0;      // chkHls
+    QString hlsName;  // txtOutFileHls: the folder of the stream
+    WebmCodec webmCodec = WebmCodec::Vp8;
+    Quality quality = Quality::Standard;
+    // A caption file to convert to WebVTT (empty: none), its output name,
+    // and the language its name carries ("en" of "clip.en.srt").
+    QString captions;
+    QString captionsName;
+    QString captionsLanguage;
 
     // Step 2.
     QString videoBitrate;           // cmbVideoBitrate text (kbit/s)

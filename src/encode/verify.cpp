@@ -161,6 +161,11 @@ Result judge(const QByteArray &findings, const QString &errorLine, bool exitedWe
     if (!exitedWell)
         return incomplete(result, QString());
 
+    if (expect.kind == Expectation::Kind::Captions) {
+        if (f.packetsOf(QStringLiteral("subtitle")) == 0)
+            return incomplete(result, QStringLiteral("IT HOLDS NO CAPTIONS."));
+        return result;
+    }
     const Findings::Stream *video = f.first(QStringLiteral("video"));
     if (expect.kind == Expectation::Kind::Still) {
         if (!video || video->framesRead != 1)

@@ -16,7 +16,7 @@ namespace verify {
 
 // What an output must be.
 struct Expectation {
-    enum class Kind { Video, Still };
+    enum class Kind { Video, Still, Captions };
     Kind kind = Kind::Video;
     // A video: an audio stream as well (the source has sound).
     bool audio = false;

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/textfiles.h"
+#include "encode/captions.h"
 #include "encode/outputnames.h"
 #include "settings/listfiles.h"
 
@@ -29,6 +30,20 @@ const QStringList &audioBitrates()
                                   QStringLiteral("40"),  QStringLiteral("48"), QStringLiteral("56"),
                                   QStringLiteral("64"),  QStringLiteral("80"), QStringLiteral("96"),
                                   QStringLiteral("112"), QStringLiteral("128")};
+    return list;
+}
+
+const QStringList &webmCodecs()
+{
+    static const QStringList list{QStringLiteral("VP8 + Vorbis"), QStringLiteral("VP9 + Opus"),
+                                  QStringLiteral("AV1 + Opus")};
+    return list;
+}
+
+const QStringList &qualities()
+{
+    static const QStringList list{QStringLiteral("Fixed bitrate"), QStringLiteral("High"),
+                                  QStringLiteral("Standard"), QStringLiteral("Small")};
     return list;
 }
 
@@ -75,14 +90,20 @@ void Settings::loadFixedLists()
     loadList(VideoFrameRate, frameRates());
     loadList(AudioSamplerate, sampleRates());
     loadList(AudioBitrate, audioBitrates());
+    loadList(WebmCodec, webmCodecs());
+    loadList(WebmQuality, qualities());
     setValue(KeepWindowSize, 1);
 }
 
 void Settings::apply(int line, const QString &value)
 {
-    if (line < FLV || line > AudioSamplerate)
+    if (line < FLV || line > Hls)
         return;
     const Setting setting = Setting(line);
+    // A WebM codec and quality are always chosen.
+    if ((setting == WebmCodec || setting == WebmQuality)
+        && profile::listIndex(value, int(entries(setting).size())) < 0)
+        throw RuntimeError(rt::InvalidPropertyValue);
     switch (kindOf(setting)) {
     case Kind::Check: setValue(setting, profile::checkState(value)); break;
     case Kind::Option: setValue(setting, profile::optionState(value)); break;
@@ -96,6 +117,11 @@ void Settings::applyLines(const QStringList &lines)
 {
     for (int line = profile::Signature + 1; line < lines.size(); ++line)
         apply(line, lines.at(line));
+    for (int line = std::max(int(lines.size()), int(WebmCodec)); line <= Hls; ++line)
+        setValue(Setting(line),
+                 kindOf(Setting(line)) == Kind::Index
+                     ? startIndex(Setting(line), int(entries(Setting(line)).size()))
+                     : 0);
 }
 
 void Settings::applyProfile(const QString &path)
@@ -111,7 +137,7 @@ profile::Values Settings::values() const
     using namespace profile;
     Values v;
     v[Signature] = QString::fromLatin1(signature);
-    for (int line = FLV; line <= AudioSamplerate; ++line) {
+    for (int line = FLV; line <= Hls; ++line) {
         const Setting setting = Setting(line);
         switch (kindOf(setting)) {
         case Kind::Check: v[size_t(line)] = checkStateText(value(setting)); break;
@@ -133,17 +159,31 @@ void Settings::chooseSource(const QString &path)
         setText(OutputFolder, outputnames::folderPart(path));
     setText(OutputFolder, outputnames::withTrailingSlash(text(OutputFolder)));
 
-    const Setting names[] = {FlvName, Mp4Name, WebmName};
+    const Setting names[] = {FlvName, Mp4Name, WebmName, HlsName};
     if (!path.isEmpty()) {
         const QString base = outputnames::baseName(outputnames::nameParts(outputnames::fileTitle(path)));
         const QLatin1String extensions[] = {QLatin1String(".flv"), QLatin1String(".mp4"),
-                                            QLatin1String(".webm")};
-        for (int i = 0; i < 3; ++i)
+                                            QLatin1String(".webm"), QLatin1String("-hls")};
+        for (int i = 0; i < 4; ++i)
             setText(names[i], base + extensions[i]);
     }
     // An output that would be the source file itself gets "conv_" in front.
     for (Setting name : names)
         setText(name, outputnames::outputName(text(OutputFolder), text(name), path));
+    chooseCaptions(path.isEmpty() ? QString() : captions::findBeside(path));
+}
+
+void Settings::chooseCaptions(const QString &path)
+{
+    setText(CaptionsFile, path);
+    const QString source = text(Source);
+    const QString base = source.isEmpty() || path.isEmpty()
+        ? QString()
+        : outputnames::baseName(outputnames::nameParts(outputnames::fileTitle(source)));
+    setText(CaptionsName,
+            base.isEmpty()
+                ? QString()
+                : outputnames::outputName(text(OutputFolder), base + QStringLiteral(".vtt"), path));
 }
 
 void Settings::chooseOutputFolder(const QString &folder)
@@ -166,6 +206,14 @@ encode::Request Settings::request(const QString &appFolder) const
     r.flvName = text(FlvName);
     r.mp4Name = text(Mp4Name);
     r.webmName = text(WebmName);
+    r.hls = value(Hls);
+    r.hlsName = text(HlsName);
+    // No choice (lists not loaded) is the start-up choice.
+    r.webmCodec = encode::WebmCodec(std::max(0, value(WebmCodec)));
+    r.quality = value(WebmQuality) < 0 ? encode::Quality::Standard : encode::Quality(value(WebmQuality));
+    r.captions = text(CaptionsFile);
+    r.captionsName = text(CaptionsName);
+    r.captionsLanguage = captions::language(r.captions);
     r.videoBitrate = entry(VideoBitrate);
     r.frameRate = entry(VideoFrameRate);
     r.originalWindowSize = isSelected(KeepWindowSize);

@@ -17,6 +17,8 @@ namespace encodesettings {
 const QStringList &frameRates();    // 12 ... 30, "Auto"
 const QStringList &sampleRates();   // 11025, 22050, 44100
 const QStringList &audioBitrates(); // 16 ... 128
+const QStringList &webmCodecs();    // "VP8 + Vorbis", "VP9 + Opus", "AV1 + Opus"
+const QStringList &qualities();     // "Fixed bitrate", "High", "Standard", "Small"
 
 // The entries of a list file: its lines without the empty ones. Throws
 // RuntimeError as textfiles::readLines does.
@@ -50,12 +52,14 @@ public:
     // lists on their start-up entries, and the original window size kept.
     void loadFixedLists();
 
-    // Applies one line of a profile (1 to 28; other lines are passed over)
+    // Applies one line of a profile (1 to 31; other lines are passed over)
     // as its control takes the value. Throws RuntimeError for a value the
-    // control does not take (13, 6, 380).
+    // control does not take (13, 6, 380; 380 too for no WebM codec or
+    // quality).
     void apply(int line, const QString &value);
     // Applies the lines after the signature in order, up to the first that
-    // fails (which throws; the lines before it stay applied).
+    // fails (which throws; the lines before it stay applied). Lines 29 to 31
+    // that the profile lacks take their start-up values.
     void applyLines(const QStringList &lines);
     // A profile file, as Load Profile applies it. Throws a Refusal
     // (notAProfile) for a file that is no profile, RuntimeError for a file
@@ -67,9 +71,15 @@ public:
     // Step 1. A chosen source: the output folder follows it unless it is
     // locked and filled, and ends in "/"; the output names are the source's
     // title with each format's extension, "conv_" in front of a name that
-    // would be the source itself. Throws RuntimeError 9 for a path without
-    // a file title (the source and the output folder are set by then).
+    // would be the source itself, the HLS folder's "-hls" after the title.
+    // The caption file beside the source is chosen (none when there is
+    // none). Throws RuntimeError 9 for a path without a file title (the
+    // source and the output folder are set by then).
     void chooseSource(const QString &path);
+    // A caption file (empty: none) and its output name: the title of the
+    // source with ".vtt", or "conv_" in front where that is the caption
+    // file itself.
+    void chooseCaptions(const QString &path);
     // A chosen output folder (none: the folder held), ending in "/".
     void chooseOutputFolder(const QString &folder);
 

@@ -163,6 +163,9 @@ QString settingName(int line)
     case ImagePath: return QStringLiteral("WATERMARK IMAGE PATH");
     case AudioBitrate: return QStringLiteral("AUDIO BITRATE");
     case AudioSamplerate: return QStringLiteral("AUDIO SAMPLERATE");
+    case WebmCodec: return QStringLiteral("WEBM CODEC");
+    case WebmQuality: return QStringLiteral("WEBM QUALITY");
+    case Hls: return QStringLiteral("HLS");
     default: return QStringLiteral("LINE ") + QString::number(line);
     }
 }

@@ -1,9 +1,11 @@
 #pragma once
-// Profile files (".vlp"): 29 lines, each the enciphered Windows-1252 form of
+// Profile files (".vlp"): 32 lines, each the enciphered Windows-1252 form of
 // one plain value, ended by CR LF. Line 0 is the signature "vdlkenc", lines 1
-// to 28 the settings. The settings model gives the plain values and takes
-// them back (settings/encodesettings.h); this file turns them into bytes and
-// back, and decides which values are acceptable.
+// to 31 the settings. Lines 29 to 31 (the WebM codec and quality, HLS) came
+// later: a profile that ends after line 28 reads as VP8, "Standard" and no
+// HLS, and a reader of 29 lines passes the later ones over. The settings model gives the plain values and
+// takes them back (settings/encodesettings.h); this file turns them into bytes and back, and decides which
+// values are acceptable.
 #include "common/settingsmodel.h"
 
 #include <QByteArray>
@@ -18,7 +20,7 @@ namespace profile {
 inline constexpr char cipherKey[] = "zephyrcount";
 // Plain text of line 0.
 inline constexpr char signature[] = "vdlkenc";
-inline constexpr int lineCount = 29;
+inline constexpr int lineCount = 32;
 
 // Byte i (counted from 1) pairs with key byte (i mod L) + 1: the first byte
 // with the key's second, the L-th with its first. Sums and differences wrap
@@ -27,11 +29,11 @@ inline constexpr int lineCount = 29;
 QByteArray EncryptText(const QByteArray &text, const QByteArray &key);
 QByteArray DecryptText(const QByteArray &text, const QByteArray &key);
 
-// The lines: line 0 holds the signature, lines 1 to 28 the settings of
-// the settings model from FLV to AudioSamplerate, in that order.
+// The lines: line 0 holds the signature, lines 1 to 31 the settings of
+// the settings model from FLV to Hls, in that order.
 inline constexpr int Signature = 0;
 using enum settings::Setting;
-static_assert(settings::AudioSamplerate + 1 == lineCount);
+static_assert(settings::Hls + 1 == lineCount);
 
 // What loading says of a file that is no profile.
 inline constexpr char notAProfile[] = "NOT A VALID VIDLARK WEB VIDEO ENCODER PROFILE!";

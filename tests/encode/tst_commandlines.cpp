@@ -169,9 +169,11 @@ private slots:
             << "/o/a b.webm"
             << "/o/sub/a&b.mp4"
             << "/o/a.jpg"
-            << "<video controls width=\"320\" height=\"240\" poster=\"a.jpg\">\n"
-               "  <source src=\"a%20b.webm\" type=\"video/webm\">\n"
+            << "<video controls preload=\"metadata\" playsinline width=\"320\" height=\"240\" "
+               "poster=\"a.jpg\">\n"
+               "  <source src=\"a%20b.webm\" type='video/webm; codecs=\"vp8, vorbis\"'>\n"
                "  <source src=\"sub/a&amp;b.mp4\" type=\"video/mp4\">\n"
+               "  <track kind=\"captions\" src=\"a.vtt\" label=\"Captions\" srclang=\"pt-BR\" default>\n"
                "  Your browser cannot play this video. <a href=\"sub/a&amp;b.mp4\">Download it</a>.\n"
                "</video>\n";
     }
@@ -181,9 +183,16 @@ private slots:
         QFETCH(QString, mp4);
         QFETCH(QString, still);
         QFETCH(QString, tag);
-        videotag::Made made{
-            "/o/", webm, mp4, still,
-            videotag::videoSizeFromProbe("  Stream #0:0: Video: vp8, yuv420p(tv), 320x240, SAR 1:1 DAR 4:3")};
+        videotag::Made made;
+        made.outDir = "/o/";
+        made.webm = webm;
+        made.mp4 = mp4;
+        made.stillImage = still;
+        made.captions = "/o/a.vtt";
+        made.captionsLanguage = "pt-BR";
+        made.size =
+            videotag::videoSizeFromProbe("  Stream #0:0: Video: vp8, yuv420p(tv), 320x240, SAR 1:1 DAR 4:3");
+        made.webmCodecs = "vp8, vorbis";
         QVERIFY(videotag::hasVideo(made));
         QCOMPARE(videotag::html5VideoTag(made), tag);
         QVERIFY(!videotag::videoSizeFromProbe("Stream #0:1: Audio: aac, 44100 Hz").isValid());
