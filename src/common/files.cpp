@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -72,6 +73,19 @@ QString setAsidePath(const QString &path)
     return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".vidlark-old");
 }
 
+namespace {
+
+// A file, a link, or a whole folder (the stream's).
+bool removeEntry(const QString &path)
+{
+    const QFileInfo entry(path);
+    if (entry.isDir() && !entry.isSymLink())
+        return QDir(path).removeRecursively();
+    return QFile::remove(path);
+}
+
+} // namespace
+
 Place::Place(const QString &path) : m_path(path)
 {
     if (clearPlace(path) != Obstacle::None)
@@ -88,9 +102,9 @@ void Place::setAside(const QString &aside)
     m_aside = aside.isEmpty() ? setAsidePath(m_path) : aside;
     if (occupied(m_aside)) {
         const QFileInfo there(m_aside);
-        if (there.isDir() && !there.isSymLink())
+        if (there.isDir() && !there.isSymLink() && !QFileInfo(m_path).isDir())
             throw RuntimeError(rt::FileAlreadyExists);
-        if (!QFile::remove(m_aside))
+        if (!removeEntry(m_aside))
             throw RuntimeError(rt::PermissionDenied);
     }
     if (!QFileInfo::exists(m_path))
@@ -105,14 +119,14 @@ bool Place::keepNew()
     if (!m_held)
         return true;
     m_held = false;
-    return QFile::remove(m_aside);
+    return removeEntry(m_aside);
 }
 
 bool Place::putBack()
 {
     if (!m_held)
         return true;
-    if (occupied(m_path) && !QFile::remove(m_path))
+    if (occupied(m_path) && !removeEntry(m_path))
         return false;
     m_held = !QFile::rename(m_aside, m_path);
     return !m_held;

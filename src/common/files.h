@@ -54,9 +54,9 @@ public:
     Place(const Place &) = delete;
     Place &operator=(const Place &) = delete;
 
-    // Moves the file at the path to `aside` (setAsidePath when empty),
-    // replacing whatever stands there. Throws RuntimeError: 58 when a folder
-    // stands at `aside`, 70 when what stands there cannot be removed, 53
+    // Moves the file (or folder) at the path to `aside` (setAsidePath when
+    // empty), replacing whatever stands there. Throws RuntimeError: 58 when
+    // a folder stands at `aside` and a file at the path, 70 when what stands there cannot be removed, 53
     // when no file stands at the path, 75 when the move fails.
     void setAside(const QString &aside = QString());
     bool holdsOlder() const { return m_held; }

@@ -36,10 +36,12 @@ struct OptionPieces {
 OptionPieces optionPieces(const Request &request);
 
 // What the encoder read of the source before any output is encoded: the
-// size of its picture (invalid when unknown) and whether it has sound.
+// size of its picture (invalid when unknown), whether it has sound, and its
+// frame rate.
 struct SourceFacts {
     QSize size;
     bool audio = false;
+    double frameRate = 0; // 0 when unknown
 };
 
 // The size an output has: the window size when resizing, else the source's.

@@ -5,12 +5,15 @@
 #include "common/files.h"
 #include "encode/commandlines.h"
 #include "encode/faststart.h"
+#include "encode/hls.h"
 #include "encode/verify.h"
 #include "watermark/watermarkfilter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
+#include <QSaveFile>
 
 #include <algorithm>
 
@@ -180,6 +183,46 @@ public:
         return true;
     }
 
+    // The stream's folder: one encoder run makes every rendition, then each
+    // playlist and the segments it names are read back and the master
+    // playlist is written from what they hold. A stream not made leaves no
+    // folder behind (an older one comes back). False when the run was
+    // cancelled (the request ends).
+    bool encodeHls(const QString &command, const QList<hls::Rendition> &ladder)
+    {
+        const QString folder = hls::folderPath(r);
+        const QString master = folder + QLatin1Char('/') + QLatin1String(hls::masterName);
+        files::Place place(folder);
+        if (QFileInfo::exists(folder))
+            place.setAside();
+        QDir().mkpath(folder);
+        const mdlDOSPipe::RunResult run =
+            m_runner.run(ToolRun{command, ToolRun::Hls, r.source, master, formatName(Format::Hls)});
+        bool cancelled = run.cancelled;
+        QString reason;
+        if (!cancelled && !run.succeeded())
+            reason = QStringLiteral("ENCODING FAILED! ") + encoderFailure(run);
+        else if (!cancelled && !run.report.encodedVideo())
+            reason = QStringLiteral("ENCODING FAILED! BAD SOURCE FILE.");
+        else if (!cancelled)
+            reason = checkStream(folder, ladder, run.report, cancelled);
+        if (!cancelled && reason.isEmpty()) {
+            place.keepNew();
+            m_result.made.hls = folder;
+            m_lastOutput = folder;
+            report(Format::Hls, folder, Status::Made, QString());
+            return true;
+        }
+        QDir(folder).removeRecursively();
+        place.putBack();
+        if (cancelled) {
+            cancelRequest(Format::Hls, folder, true);
+            return false;
+        }
+        report(Format::Hls, folder, Status::Failed, reason);
+        return true;
+    }
+
     // Reads the source's picture size and sound, as the encoder sees them;
     // nothing when the read was cancelled (the request ends).
     std::optional<commandlines::SourceFacts> readSource()
@@ -191,7 +234,8 @@ public:
             endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));
             return std::nullopt;
         }
-        return commandlines::SourceFacts{run.report.inputVideoSize(), run.report.inputHasAudio()};
+        return commandlines::SourceFacts{run.report.inputVideoSize(), run.report.inputHasAudio(),
+                                         run.report.inputFrameRate()};
     }
 
     // The caption file as WebVTT beside the videos; it fails alone.
@@ -307,6 +351,76 @@ public:
     }
 
 private:
+    // Why the stream in `folder` is not whole; empty when it is, and then
+    // its master playlist names what each rendition holds.
+    QString checkStream(const QString &folder, const QList<hls::Rendition> &ladder,
+                        const ProgressParser &encoded, bool &cancelled)
+    {
+        QList<hls::Variant> variants;
+        for (const hls::Rendition &rendition : ladder) {
+            const QString playlist = rendition.name + QStringLiteral(".m3u8");
+            QFile file(folder + QLatin1Char('/') + playlist);
+            const hls::MediaPlaylist list = hls::readMediaPlaylist(
+                file.open(QIODevice::ReadOnly) ? file.read(1024 * 1024) : QByteArray());
+            const QString failed = QStringLiteral("ENCODING FAILED! ") + playlist + QLatin1Char(' ');
+            if (!list.error.isEmpty())
+                return failed + list.error;
+            QList<qint64> bytes;
+            for (const QString &name : QStringList{list.init} + list.segments) {
+                const QFileInfo segment(folder + QLatin1Char('/') + name);
+                if (name.contains(QLatin1Char('/')) || !segment.isFile() || segment.size() == 0)
+                    return failed + QStringLiteral("NAMES ") + name + QStringLiteral(", WHICH IS MISSING.");
+                bytes << segment.size();
+            }
+            bytes.removeFirst();
+            hls::Variant variant;
+            variant.playlist = playlist;
+            std::tie(variant.bandwidth, variant.averageBandwidth) = hls::bandwidths(bytes, list.durations);
+            variant.size = rendition.size;
+            verify::Expectation expect;
+            expect.audio = rendition.audioKbps > 0;
+            expect.encoded = encoded.position();
+            expect.describe = true;
+            if (const auto checked = check(file.fileName(), expect)) {
+                if ((cancelled = checked->cancelled))
+                    return QString();
+                if (checked->verdict != verify::Verdict::Complete)
+                    return failed + checked->reason;
+                describeVariant(variant, checked->streams);
+            }
+            variants << variant;
+        }
+        // Without ffprobe the encoder's own master playlist stays.
+        if (!m_verify)
+            return QString();
+        QSaveFile master(folder + QLatin1Char('/') + QLatin1String(hls::masterName));
+        if (!master.open(QIODevice::WriteOnly) || master.write(hls::masterPlaylist(variants)) < 0
+            || !master.commit())
+            return QStringLiteral("ENCODING FAILED! THE MASTER PLAYLIST COULD NOT BE WRITTEN.");
+        return QString();
+    }
+
+    static void describeVariant(hls::Variant &variant, const QList<QVariantMap> &streams)
+    {
+        QStringList codecs;
+        for (const QVariantMap &stream : streams) {
+            const QJsonObject fields = QJsonObject::fromVariantMap(stream);
+            codecs << videotag::codecOf(fields);
+            if (stream.value(QStringLiteral("codec_type")).toString() != QLatin1String("video"))
+                continue;
+            const QSize size(stream.value(QStringLiteral("width")).toInt(),
+                             stream.value(QStringLiteral("height")).toInt());
+            if (!size.isEmpty())
+                variant.size = size;
+            const QStringList rate =
+                stream.value(QStringLiteral("r_frame_rate")).toString().split(QLatin1Char('/'));
+            if (rate.size() == 2 && rate.at(1).toDouble() > 0)
+                variant.frameRate = rate.at(0).toDouble() / rate.at(1).toDouble();
+        }
+        if (!codecs.contains(QString()))
+            variant.codecs = codecs.join(QLatin1Char(','));
+    }
+
     QString scratchFolder() const { return r.workingFolder.isEmpty() ? QDir::tempPath() : r.workingFolder; }
 
     static verify::Expectation expectation(const Judged &judged)
@@ -434,6 +548,8 @@ QList<PlannedOutput> plannedOutputs(const Request &r)
         plan.append({Format::Mp4, commandlines::mp4OutputPath(r)});
     if (r.webm == 1)
         plan.append({Format::Webm, commandlines::webmOutputPath(r)});
+    if (r.hls == 1)
+        plan.append({Format::Hls, hls::folderPath(r)});
     if (r.stillImage == 1)
         plan.append({Format::Still, commandlines::stillImagePath(r)});
     if (!r.captions.isEmpty())
@@ -491,10 +607,10 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
                 && !job.makeStreamable(mp4, commandlines::mp4TempPath(r), judged))
                 return result;
         }
-        // VP9 needs the width it encodes; the size is read once, before
-        // the WebM's run.
+        // VP9 needs the width it encodes, the stream's ladder the size,
+        // sound and frame rate; they are read once, before the WebM's run.
         commandlines::SourceFacts source;
-        if (r.webm == 1 && r.webmCodec == WebmCodec::Vp9 && r.originalWindowSize) {
+        if ((r.webm == 1 && r.webmCodec == WebmCodec::Vp9 && r.originalWindowSize) || r.hls == 1) {
             const std::optional<commandlines::SourceFacts> read = job.readSource();
             if (!read)
                 return result;
@@ -504,6 +620,9 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
             && !job.encode(Format::Webm, commandlines::webmCommand(r, pieces, source),
                            commandlines::webmOutputPath(r))
                     .outcome)
+            return result;
+        const QList<hls::Rendition> ladder = hls::ladder(source.size, source.audio, source.frameRate);
+        if (r.hls == 1 && !job.encodeHls(hls::command(r, ladder), ladder))
             return result;
         if (r.stillImage == 1
             && !job.grabStill(commandlines::stillImageCommand(r, pieces), commandlines::stillImagePath(r),

@@ -32,6 +32,7 @@ struct Findings {
         QSize size;
         qint64 framesRead = 0;
         qint64 packets = 0;
+        QVariantMap fields;
     };
     QMap<int, Stream> streams; // by index
     qint64 packets = 0;        // with a time
@@ -55,11 +56,30 @@ struct Findings {
     }
 };
 
+// A compact line's fields: "|" separates them, and a backslash escapes
+// "|", itself and line ends ("\n") within a value.
+QList<QByteArray> splitFields(const QByteArray &line)
+{
+    QList<QByteArray> fields(1);
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (c == '|') {
+            fields.append(QByteArray());
+        } else if (c == '\\' && i + 1 < line.size()) {
+            const char next = line.at(++i);
+            fields.last() += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
+        } else {
+            fields.last() += c;
+        }
+    }
+    return fields;
+}
+
 Findings readFindings(const QByteArray &text)
 {
     Findings f;
     for (const QByteArray &line : text.split('\n')) {
-        const QList<QByteArray> fields = line.trimmed().split('|');
+        const QList<QByteArray> fields = splitFields(line.trimmed());
         QHash<QByteArray, QByteArray> values;
         for (const QByteArray &field : fields) {
             const qsizetype equals = field.indexOf('=');
@@ -75,6 +95,8 @@ Findings readFindings(const QByteArray &text)
             s.type = QString::fromLatin1(values.value("codec_type"));
             s.size = QSize(values.value("width").toInt(), values.value("height").toInt());
             s.framesRead = values.value("nb_read_frames").toLongLong();
+            for (auto v = values.cbegin(); v != values.cend(); ++v)
+                s.fields.insert(QString::fromLatin1(v.key()), QString::fromUtf8(v.value()));
         } else if (fields.first() == "packet") {
             const int index = values.value("stream_index").toInt(&ok);
             if (!ok)
@@ -156,6 +178,9 @@ Result judge(const QByteArray &findings, const QString &errorLine, bool exitedWe
     Result result;
     if (f.packets > 0)
         result.duration = f.end - f.start;
+    if (expect.describe)
+        for (const Findings::Stream &s : f.streams)
+            result.streams.append(s.fields);
     if (!errorLine.isEmpty())
         return incomplete(result, errorSentence(errorLine));
     if (!exitedWell)
@@ -211,8 +236,11 @@ Result verifyOutput(IToolRunner &runner, const QString &appFolder, const QString
     const QString input = QStringLiteral("file:") + path;
     const QString entries = expect.kind == Expectation::Kind::Still
         ? QStringLiteral(" -count_frames -show_entries stream=index,codec_type,width,height,nb_read_frames")
-        : QStringLiteral(
-            " -show_entries packet=stream_index,pts_time,duration_time:stream=index,codec_type,width,height");
+        : QStringLiteral(" -show_entries "
+                         "packet=stream_index,pts_time,duration_time:stream=index,codec_type,width,height")
+            + (expect.describe
+                   ? QStringLiteral(",codec_name,profile,pix_fmt,r_frame_rate,extradata -show_data")
+                   : QString());
     const QString command = appfolder::toolPath(appfolder::GetShortPath(appFolder), ffprobe)
         + QStringLiteral(" -v level+error") + entries + QStringLiteral(" -of compact -o ")
         + cmdline::quoteArgument(QStringLiteral("file:") + findings.fileName()) + QLatin1Char(' ')

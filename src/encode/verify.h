@@ -8,8 +8,10 @@
 // its findings go to a file in a scratch folder, its errors to the runner.
 #include "process/toolrunner.h"
 
+#include <QList>
 #include <QSize>
 #include <QString>
+#include <QVariantMap>
 #include <optional>
 
 namespace verify {
@@ -29,6 +31,8 @@ struct Expectation {
     bool moovFirst = false;
     // A still image: the picture's width and height, when known.
     QSize pictureSize;
+    // A video: its streams described as well (Result::streams).
+    bool describe = false;
 };
 
 enum class Verdict {
@@ -50,6 +54,10 @@ struct Result {
     bool cancelled = false;
     // The output's duration as read from its packets, when it has any.
     std::optional<double> duration;
+    // With Expectation::describe, each stream's fields as ffprobe names
+    // them (codec_type, codec_name, profile, pix_fmt, width, height,
+    // r_frame_rate, extradata), in the order of their indexes.
+    QList<QVariantMap> streams;
 };
 
 // Duration tolerance: max(0.5 s, 2 %) of the encoded time.

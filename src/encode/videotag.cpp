@@ -192,8 +192,8 @@ QString codecOf(const QJsonObject &stream)
         const int depth = pixels.contains(QLatin1String("12")) ? 12
             : pixels.contains(QLatin1String("10"))             ? 10
                                                                : 8;
-        const int level = vp9Level(stream.value(QLatin1String("width")).toInt(),
-                                   stream.value(QLatin1String("height")).toInt(),
+        const int level = vp9Level(stream.value(QLatin1String("width")).toVariant().toInt(),
+                                   stream.value(QLatin1String("height")).toVariant().toInt(),
                                    frameRate(stream.value(QLatin1String("r_frame_rate")).toString()));
         return QStringLiteral("vp09.%1.%2.%3")
             .arg(profile, 2, 10, QLatin1Char('0'))
@@ -262,8 +262,8 @@ void describe(const QString &appFolder, Made &made)
             const QString codec = codecOf(stream);
             known = known && !codec.isEmpty();
             names << codec;
-            const QSize size(stream.value(QLatin1String("width")).toInt(),
-                             stream.value(QLatin1String("height")).toInt());
+            const QSize size(stream.value(QLatin1String("width")).toVariant().toInt(),
+                             stream.value(QLatin1String("height")).toVariant().toInt());
             if (type == QLatin1String("video") && !made.size.isValid() && !size.isEmpty())
                 made.size = size;
         }

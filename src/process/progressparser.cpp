@@ -125,9 +125,14 @@ void ProgressParser::parseInputLine(const QByteArray &line)
     if (video < 0 || m_inputVideoSize.isValid())
         return;
     static const QRegularExpression size(QStringLiteral("(?:^|, )(\\d{1,5})x(\\d{1,5})(?=[ ,]|$)"));
-    const QRegularExpressionMatch m = size.match(QString::fromLatin1(trimmed.mid(video + 8).trimmed()));
+    static const QRegularExpression rate(QStringLiteral(", (\\d+(?:\\.\\d+)?) fps(?=,|$)"));
+    const QString description = QString::fromLatin1(trimmed.mid(video + 8).trimmed());
+    const QRegularExpressionMatch m = size.match(description);
     if (m.hasMatch())
         m_inputVideoSize = QSize(m.captured(1).toInt(), m.captured(2).toInt());
+    const QRegularExpressionMatch r = rate.match(description);
+    if (r.hasMatch())
+        m_inputFrameRate = r.captured(1).toDouble();
 }
 
 void ProgressParser::parseLine(const QByteArray &line)

@@ -46,9 +46,11 @@ public:
 
     // What the encoder said of its first input ("Input #0"), never of its
     // output: whether a stream of it is audio, and the width and height of
-    // its first video stream (invalid until seen).
+    // its first video stream (invalid until seen) and its frame rate (0
+    // until seen).
     bool inputHasAudio() const { return m_inputAudio; }
     QSize inputVideoSize() const { return m_inputVideoSize; }
+    double inputFrameRate() const { return m_inputFrameRate; }
 
 private:
     void parseLine(const QByteArray &line);
@@ -65,6 +67,7 @@ private:
     bool m_inInput = false;
     bool m_inputAudio = false;
     QSize m_inputVideoSize;
+    double m_inputFrameRate = 0;
 };
 
 // A tool's error line as the program's messages show it: upper-cased, and

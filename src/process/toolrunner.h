@@ -7,10 +7,10 @@
 #include <QString>
 
 struct ToolRun {
-    enum Kind : qint16 { Tool = 0, Flv = 1, Mp4 = 2, Webm = 3 };
+    enum Kind : qint16 { Tool = 0, Flv = 1, Mp4 = 2, Webm = 3, Hls = 4 };
     QString commandLine;
-    qint16 kind = Tool; // an encoder run (1 to 3), or any other tool
-    bool isEncoder() const { return kind >= Flv && kind <= Webm; }
+    qint16 kind = Tool; // an encoder run (1 to 4), or any other tool
+    bool isEncoder() const { return kind >= Flv && kind <= Hls; }
     // What is encoded, and the output the run writes.
     QString source;
     QString output;
