@@ -57,10 +57,17 @@ public:
     QCheckBox *chkFLV = nullptr;
     QCheckBox *chkMp4 = nullptr;
     QCheckBox *chkWebm = nullptr;
-    std::array<QLabel *, 3> lblOutputFileName{};
+    QComboBox *cmbWebmCodec = nullptr;
+    QLabel *lblQuality = nullptr;
+    QComboBox *cmbQuality = nullptr;
+    QCheckBox *chkHls = nullptr;
+    std::array<QLabel *, 4> lblOutputFileName{};
     QLineEdit *txtOutFileFLV = nullptr;
     QLineEdit *txtOutFileMp4 = nullptr;
     QLineEdit *txtOutFileWebm = nullptr;
+    QLineEdit *txtOutFileHls = nullptr;
+    QLabel *lblCaptionsTitle = nullptr;
+    CaptionLabel *lblCaptions = nullptr;
 
     QGroupBox *Frame2 = nullptr;
     QLabel *lblVideoRate = nullptr;

@@ -88,36 +88,70 @@ void frmMain::buildStepOne()
                    QStringLiteral(" Encode to Mp4 (H.264) iOS compatible "));
     chkWebm =
         named(new QCheckBox(QStringLiteral("WebM"), Frame1), "chkWebm", QStringLiteral(" Encode to WebM "));
-    const char *nameNames[3] = {"lblOutputFileName_0", "lblOutputFileName_1", "lblOutputFileName_2"};
-    const QString nameCaptions[3] = {QStringLiteral("FLV File Name:"), QStringLiteral("Mp4 File Name:"),
-                                     QStringLiteral("WebM File Name:")};
-    const QString nameTips[3] = {QStringLiteral(" Output FLV file name "),
-                                 QStringLiteral(" Output Mp4 file name "),
-                                 QStringLiteral(" Output WebM file name ")};
-    for (int i = 0; i < 3; ++i)
+    cmbWebmCodec =
+        dropDown(Frame1, "cmbWebmCodec",
+                 QStringLiteral(" WebM codecs: VP8 + Vorbis plays in older browsers, VP9 and AV1 with Opus "
+                                "are smaller. Opus always runs at 48000 hz: the audio samplerate "
+                                "setting does not apply to it. "));
+    cmbWebmCodec->setAccessibleName(QStringLiteral("WebM codecs"));
+    cmbWebmCodec->setAccessibleDescription(QStringLiteral(
+        "Chooses the video and audio codecs of the WebM output: VP8 with Vorbis, VP9 with Opus, "
+        "or AV1 with Opus."));
+    lblQuality = caption(Frame1, "lblQuality", QStringLiteral("Quality:"));
+    cmbQuality =
+        dropDown(Frame1, "cmbQuality",
+                 QStringLiteral(" VP9 and AV1 quality: a constant quality up to the video bitrate, or the "
+                                "fixed video bitrate "));
+    buddy(lblQuality, cmbQuality);
+    chkHls =
+        named(new QCheckBox(QStringLiteral("HLS"), Frame1), "chkHls",
+              QStringLiteral(" Encode an adaptive stream (HLS) at 1080, 720, 480 and 360 lines. The video "
+                             "window size and framerate settings do not apply to it. "));
+    const char *nameNames[4] = {"lblOutputFileName_0", "lblOutputFileName_1", "lblOutputFileName_2",
+                                "lblOutputFileName_3"};
+    const QString nameCaptions[4] = {QStringLiteral("FLV File Name:"), QStringLiteral("Mp4 File Name:"),
+                                     QStringLiteral("WebM File Name:"), QStringLiteral("HLS Folder Name:")};
+    const QString nameTips[4] = {
+        QStringLiteral(" Output FLV file name "), QStringLiteral(" Output Mp4 file name "),
+        QStringLiteral(" Output WebM file name "), QStringLiteral(" Output folder name of the HLS stream ")};
+    for (int i = 0; i < 4; ++i)
         lblOutputFileName[size_t(i)] = caption(Frame1, nameNames[i], nameCaptions[i], nameTips[i]);
     txtOutFileFLV = named(new QLineEdit(Frame1), "txtOutFileFLV");
     txtOutFileMp4 = named(new QLineEdit(Frame1), "txtOutFileMp4");
     txtOutFileWebm = named(new QLineEdit(Frame1), "txtOutFileWebm");
+    txtOutFileHls = named(new QLineEdit(Frame1), "txtOutFileHls");
+    lblCaptionsTitle =
+        caption(Frame1, "lblCaptionsTitle", QStringLiteral("Captions:"),
+                QStringLiteral(" A caption file (.vtt or .srt) beside the source with its name "));
+    lblCaptions = named(new CaptionLabel(Frame1, true), "lblCaptions");
+    lblCaptions->showAsPath(QStringLiteral("Captions"), 360);
+    buddy(lblCaptionsTitle, lblCaptions);
 
     auto *g1 = new QGridLayout(Frame1);
     g1->addWidget(cmdInput, 0, 0);
     g1->addWidget(lblInput, 0, 1, 1, 4);
-    g1->addWidget(cmdOutDir, 1, 0);
-    g1->addWidget(lblOutDir, 1, 1, 1, 3);
-    g1->addWidget(chkLockLocation, 1, 4);
+    g1->addWidget(lblCaptionsTitle, 1, 0, Qt::AlignRight);
+    g1->addWidget(lblCaptions, 1, 1, 1, 4);
+    g1->addWidget(cmdOutDir, 2, 0);
+    g1->addWidget(lblOutDir, 2, 1, 1, 3);
+    g1->addWidget(chkLockLocation, 2, 4);
     auto *formats = new QHBoxLayout;
     formats->addWidget(chkFLV);
     formats->addWidget(chkMp4);
     formats->addWidget(chkWebm);
+    formats->addWidget(cmbWebmCodec);
+    formats->addWidget(lblQuality);
+    formats->addWidget(cmbQuality);
+    formats->addSpacing(12);
+    formats->addWidget(chkHls);
     formats->addStretch();
-    g1->addWidget(lblOutputFormat, 2, 0);
-    g1->addLayout(formats, 2, 1, 1, 4);
-    QLineEdit *const names[3] = {txtOutFileFLV, txtOutFileMp4, txtOutFileWebm};
-    for (int i = 0; i < 3; ++i) {
+    g1->addWidget(lblOutputFormat, 3, 0);
+    g1->addLayout(formats, 3, 1, 1, 4);
+    QLineEdit *const names[4] = {txtOutFileFLV, txtOutFileMp4, txtOutFileWebm, txtOutFileHls};
+    for (int i = 0; i < 4; ++i) {
         buddy(lblOutputFileName[size_t(i)], names[i]);
-        g1->addWidget(lblOutputFileName[size_t(i)], 3 + i, 0);
-        g1->addWidget(names[i], 3 + i, 1, 1, 4);
+        g1->addWidget(lblOutputFileName[size_t(i)], 4 + i, 0);
+        g1->addWidget(names[i], 4 + i, 1, 1, 4);
     }
     g1->setColumnStretch(1, 1);
 }
@@ -283,6 +317,11 @@ void frmMain::bindSettings()
     m_binding->bind(txtOutFileFLV, FlvName);
     m_binding->bind(txtOutFileMp4, Mp4Name);
     m_binding->bind(txtOutFileWebm, WebmName);
+    m_binding->bind(chkHls, Hls);
+    m_binding->bind(txtOutFileHls, HlsName);
+    m_binding->bind(lblCaptions, CaptionsFile);
+    m_binding->bind(cmbWebmCodec, WebmCodec);
+    m_binding->bind(cmbQuality, WebmQuality);
     m_binding->bind(cmbVideoBitrate, VideoBitrate);
     m_binding->bind(cmbVideoFrameRate, VideoFrameRate);
     m_binding->bindOption(optVideoWindowOriginal, KeepWindowSize);
@@ -313,6 +352,12 @@ void frmMain::connectReactions()
     txtFrameMinute->installEventFilter(this);
     txtFrameSecond->installEventFilter(this);
 
+    // The quality is one of VP9's and AV1's.
+    connect(&m_settings, &settings::Model::changed, this, [this](int setting) {
+        if (setting == settings::WebmCodec)
+            cmbQuality->setEnabled(m_settings.value(settings::WebmCodec) > 0);
+    });
+    cmbQuality->setEnabled(m_settings.value(settings::WebmCodec) > 0);
     // After the binding has written the box's state to the settings.
     connect(chkWatermark, &QCheckBox::stateChanged, this, &frmMain::chkWatermark_Click);
     connect(cmdWMOptions, &QPushButton::clicked, this, &frmMain::cmdWMOptions_Click);

@@ -40,9 +40,11 @@ void frmMain::cmdEncode_Click()
     case Subject::FlvName: focus(txtOutFileFLV, false); break;
     case Subject::Mp4Name: focus(txtOutFileMp4, false); break;
     case Subject::WebmName: focus(txtOutFileWebm, false); break;
+    case Subject::HlsName: focus(txtOutFileHls, false); break;
     case Subject::RenameFlv: focus(txtOutFileFLV, true); break;
     case Subject::RenameMp4: focus(txtOutFileMp4, true); break;
     case Subject::RenameWebm: focus(txtOutFileWebm, true); break;
+    case Subject::RenameHls: focus(txtOutFileHls, true); break;
     case Subject::StillMinute: focus(txtFrameMinute, true); break;
     case Subject::StillSecond: focus(txtFrameSecond, true); break;
     case Subject::SaveWatermark: cmdWMOptions_Click(); break;

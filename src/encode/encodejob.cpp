@@ -362,7 +362,8 @@ private:
             QFile file(folder + QLatin1Char('/') + playlist);
             const hls::MediaPlaylist list = hls::readMediaPlaylist(
                 file.open(QIODevice::ReadOnly) ? file.read(1024 * 1024) : QByteArray());
-            const QString failed = QStringLiteral("ENCODING FAILED! ") + playlist + QLatin1Char(' ');
+            const QString failed =
+                QStringLiteral("ENCODING FAILED! THE PLAYLIST ") + playlist + QLatin1Char(' ');
             if (!list.error.isEmpty())
                 return failed + list.error;
             QList<qint64> bytes;
@@ -385,7 +386,7 @@ private:
                 if ((cancelled = checked->cancelled))
                     return QString();
                 if (checked->verdict != verify::Verdict::Complete)
-                    return failed + checked->reason;
+                    return failed + QStringLiteral("READS BACK WRONG: ") + checked->reason;
                 describeVariant(variant, checked->streams);
             }
             variants << variant;

@@ -82,6 +82,13 @@ void validate(const Request &s, IPrompts &prompts)
             throw Refusal(QLatin1String(o.change), o.renameSubject, Refusal::Style::Notice);
     }
 
+    // The encoder takes a "%" in the stream's paths for a pattern.
+    if (s.hls == 1 && (s.outDir + s.hlsName).contains(QLatin1Char('%')))
+        throw Refusal(
+            QStringLiteral(
+                "THE PATH OF THE OUTPUT HLS FOLDER HOLDS A \"%\". CHANGE ITS NAME OR THE OUTPUT FOLDER."),
+            Subject::RenameHls);
+
     if (s.stillImage == 1)
         checkStillTime(s.minute, s.second);
 

@@ -129,9 +129,12 @@ QString command(const encode::Request &r, const QList<Rendition> &ladder)
             audio += QStringLiteral(" -map 0:a:0");
         audio += QStringLiteral(" -c:a aac -ac 2");
     }
-    // The encoder reads "%v" in the names as the rendition's name, and any
-    // other "%" as the start of a pattern.
-    const QString folder = folderPath(r).replace(QLatin1Char('%'), QStringLiteral("%%"));
+    // The encoder reads "%v" in the names as the rendition's name (the
+    // checks refuse a folder path with a "%" of its own); a lone rendition's
+    // init segment is named outright, as "%v" is not read in it then.
+    const QString folder = folderPath(r);
+    const QString init =
+        count == 1 ? ladder.first().name + QStringLiteral("_init.mp4") : QStringLiteral("%v_init.mp4");
     return appfolder::toolPath(appfolder::GetShortPath(r.appFolder), QStringLiteral("engine/ffmpeg"))
         + QStringLiteral("  -y -i  ") + cmdline::quoteArgument(r.source) + QStringLiteral(" -filter_complex ")
         + cmdline::quoteArgument(split + scale) + maps + audio
@@ -139,8 +142,8 @@ QString command(const encode::Request &r, const QList<Rendition> &ladder)
                          " -force_key_frames \"expr:gte(t,n_forced*2)\"")
         + rates
         + QStringLiteral(" -f hls -hls_time 6 -hls_playlist_type vod -hls_segment_type fmp4"
-                         " -hls_flags independent_segments -hls_fmp4_init_filename %v_init.mp4"
-                         " -hls_segment_filename ")
+                         " -hls_flags independent_segments -hls_fmp4_init_filename ")
+        + init + QStringLiteral(" -hls_segment_filename ")
         + cmdline::quoteArgument(folder + QStringLiteral("/%v_%03d.m4s"))
         + QStringLiteral(" -master_pl_name ") + QLatin1String(masterName)
         + QStringLiteral(" -var_stream_map ") + cmdline::quoteArgument(streams.mid(1)) + QLatin1Char(' ')
@@ -152,7 +155,7 @@ MediaPlaylist readMediaPlaylist(const QByteArray &text)
     MediaPlaylist list;
     const QList<QByteArray> lines = text.split('\n');
     if (lines.isEmpty() || lines.first().trimmed() != "#EXTM3U") {
-        list.error = QStringLiteral("IT IS NO PLAYLIST.");
+        list.error = QStringLiteral("IS NO PLAYLIST.");
         return list;
     }
     double pending = 0; // the duration of the segment to come; 0 for none
@@ -165,12 +168,12 @@ MediaPlaylist readMediaPlaylist(const QByteArray &text)
             bool ok = false;
             pending = line.mid(8).split(',').first().toDouble(&ok);
             if (!ok || pending <= 0)
-                list.error = QStringLiteral("A SEGMENT HAS NO DURATION.");
+                list.error = QStringLiteral("HAS A SEGMENT WITHOUT A DURATION.");
         } else if (line == "#EXT-X-ENDLIST") {
             ended = true;
         } else if (!line.isEmpty() && !line.startsWith('#')) {
             if (pending <= 0) {
-                list.error = QStringLiteral("A SEGMENT HAS NO DURATION.");
+                list.error = QStringLiteral("HAS A SEGMENT WITHOUT A DURATION.");
                 continue;
             }
             list.segments << QString::fromUtf8(line);
@@ -179,7 +182,7 @@ MediaPlaylist readMediaPlaylist(const QByteArray &text)
         }
     }
     if (list.error.isEmpty() && (!ended || list.segments.isEmpty() || list.init.isEmpty()))
-        list.error = QStringLiteral("IT IS NOT COMPLETE.");
+        list.error = QStringLiteral("IS NOT COMPLETE.");
     return list;
 }
 

@@ -47,7 +47,7 @@ QString folderPath(const encode::Request &request);
 // A media playlist as read back: the files it names (the init segment
 // first), each segment's duration, and whether it is a whole VOD list.
 struct MediaPlaylist {
-    QString error; // why it does not parse; empty when it does
+    QString error; // why it does not parse ("IS NOT COMPLETE."); empty when it does
     QString init;
     QStringList segments;
     QList<double> durations;

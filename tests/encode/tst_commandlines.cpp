@@ -2,11 +2,14 @@
 // names a source gives; the HTML5 video tag.
 #include "common/errors.h"
 #include "encode/commandlines.h"
+#include "encode/hls.h"
 #include "encode/outputnames.h"
 #include "encode/videotag.h"
 #include "support/fixture.h"
 
 #include <QTest>
+
+#include <numeric>
 
 using namespace commandlines;
 
@@ -51,6 +54,47 @@ private slots:
                "22050 -vcodec "
                "libvpx -b:v 500k -quality good -cpu-used 0 -qmin 10 -qmax 42"
                 + x264 + " \"/out/clip.webm\"";
+        const QString head =
+            "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\"  -f webm -acodec libopus  -ac 2  -ab 96k -ar "
+            "48000 -vcodec ";
+        QTest::newRow("vp9 standard: tiles by the source's width") << "vp9 width=1280"
+                                                                   << "webm"
+                                                                   << head
+                + "libvpx-vp9 -crf 33 -b:v 500k -deadline good -cpu-used 4 -row-mt 1 -tile-columns 2 "
+                  "\"/out/clip.webm\"";
+        QTest::newRow("vp9 fixed bitrate: tiles by the window size") << "vp9 bitrate resize"
+                                                                     << "webm"
+                                                                     << head + "libvpx-vp9 -b:v 500k" + x264
+                + " -s 640x480 -deadline good -cpu-used 4 -row-mt 1 -tile-columns 1 \"/out/clip.webm\"";
+        QTest::newRow("av1 small, watermarked")
+            << "av1 small watermark"
+            << "webm"
+            << head + "libsvtav1 -crf 40 -svtav1-params mbr=500 -preset 8 -vf \"x\" \"/out/clip.webm\"";
+        QTest::newRow("av1 fixed bitrate: an average")
+            << "av1 bitrate"
+            << "webm" << head + "libsvtav1 -b:v 500k -preset 8 \"/out/clip.webm\"";
+        QTest::newRow("captions")
+            << ""
+            << "captions"
+            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.en.srt\" -f webvtt \"/out/clip.vtt\"";
+        QTest::newRow("stream: split once, watermarked, key frames aligned")
+            << "width=1280 resize frameRate=12 watermark=[in]drawtext=text=a [out]"
+            << "hls"
+            << "APP/engine/ffmpeg  -y -i  \"/v/my clip.avi\" -filter_complex "
+               "\"[0:v]drawtext=text=a [marked];[marked]split=3[s0][s1][s2];[s0]scale=-2:720[v0];"
+               "[s1]scale=-2:480[v1];[s2]scale=-2:360[v2]\" -map [v0] -map [v1] -map [v2] -map 0:a:0 -map "
+               "0:a:0 "
+               "-map 0:a:0 -c:a aac -ac 2 -c:v libx264 -preset fast -pix_fmt yuv420p -sc_threshold 0 "
+               "-force_key_frames \"expr:gte(t,n_forced*2)\" -b:v:0 2800k -maxrate:v:0 2996k -bufsize:v:0 "
+               "4200k "
+               "-profile:v:0 high -level:v:0 3.1 -b:a:0 128k -b:v:1 1400k -maxrate:v:1 1498k -bufsize:v:1 "
+               "2100k "
+               "-profile:v:1 main -level:v:1 3.0 -b:a:1 96k -b:v:2 800k -maxrate:v:2 856k -bufsize:v:2 1200k "
+               "-profile:v:2 main -level:v:2 3.0 -b:a:2 64k -f hls -hls_time 6 -hls_playlist_type vod "
+               "-hls_segment_type fmp4 -hls_flags independent_segments -hls_fmp4_init_filename %v_init.mp4 "
+               "-hls_segment_filename \"/out/clip-hls/%v_%03d.m4s\" -master_pl_name master.m3u8 "
+               "-var_stream_map "
+               "\"v:0,a:0,name:720p v:1,a:1,name:480p v:2,a:2,name:360p\" \"/out/clip-hls/%v.m3u8\"";
         QTest::newRow("still image, time as typed")
             << "minute=5 second=7"
             << "still"
@@ -99,14 +143,88 @@ private slots:
                 r.flvName = value;
             else if (s.startsWith("windowSize="))
                 r.windowSize = " 1x1";
+            else if (s.startsWith("watermark="))
+                r.watermark = 1, r.watermarkFilter = " -vf \"" + settings.section("watermark=", 1) + "\"";
+            else if (s == "vp9" || s == "av1")
+                r.webmCodec = s == "vp9" ? encode::WebmCodec::Vp9 : encode::WebmCodec::Av1;
+            else if (s == "bitrate" || s == "small")
+                r.quality = s == "small" ? encode::Quality::Small : encode::Quality::Bitrate;
         }
+        r.captions = "/v/my clip.en.srt", r.captionsName = "clip.vtt", r.hlsName = "clip-hls";
+        const SourceFacts facts{QSize(settings.section("width=", 1).section(' ', 0, 0).toInt(), 720), true,
+                                25};
         const OptionPieces p = optionPieces(r);
         const QString built = kind == "flv" ? flvCommand(r, p)
             : kind == "mp4"                 ? mp4Command(r, p)
-            : kind == "webm"                ? webmCommand(r, p)
+            : kind == "webm"                ? webmCommand(r, p, facts)
             : kind == "still"               ? stillImageCommand(r, p)
+            : kind == "captions"            ? captionsCommand(r)
+            : kind == "hls"                 ? hls::command(r, hls::ladder(facts.size, true, 25))
                                             : faststartCommand(r);
         QCOMPARE(QString(built).replace(m_app.path(), "APP"), command);
+    }
+
+    // The rungs at or below the source's height; one at its own size under 360 lines; sound only with
+    // sound; level by size and frame rate.
+    void ladder_data()
+    {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<QString>("ladder");
+        const QString sd = " 480p=854x480/1400/96/main/3.0 360p=640x360/800/64/main/3.0";
+        QTest::newRow("240, silent") << QSize(320, 240) << 0.0 << " 240p=320x240/800/0/main/3.0";
+        QTest::newRow("360") << QSize(640, 360) << 25.0 << " 360p=640x360/800/64/main/3.0";
+        QTest::newRow("576, silent") << QSize(720, 576) << 25.0
+                                     << " 480p=600x480/1400/0/main/3.0 360p=450x360/800/0/main/3.0";
+        QTest::newRow("720, 30 fps")
+            << QSize(1280, 720) << 30.0
+            << " 720p=1280x720/2800/128/high/3.1 480p=854x480/1400/96/main/3.1 360p=640x360/800/64/main/3.0";
+        QTest::newRow("1080") << QSize(1920, 1080) << 25.0
+                              << " 1080p=1920x1080/5000/128/high/4.0 720p=1280x720/2800/128/high/3.1" + sd;
+        QTest::newRow("2160, 60 fps") << QSize(3840, 2160) << 60.0
+                                      << " 1080p=1920x1080/5000/128/high/4.2 720p=1280x720/2800/128/high/3.2 "
+                                         "480p=854x480/1400/96/main/3.1 360p=640x360/800/64/main/3.1";
+    }
+    void ladder()
+    {
+        QFETCH(QSize, source);
+        QFETCH(double, rate);
+        QFETCH(QString, ladder);
+        const bool sound = !QString(QTest::currentDataTag()).contains("silent");
+        QString got;
+        for (const hls::Rendition &r : hls::ladder(source, sound, rate))
+            got += QStringLiteral(" %1=%2x%3/%4/%5/%6/%7")
+                       .arg(r.name)
+                       .arg(r.size.width())
+                       .arg(r.size.height())
+                       .arg(r.videoKbps)
+                       .arg(r.audioKbps)
+                       .arg(r.profile, r.level);
+        QCOMPARE(got, ladder);
+    }
+
+    // A playlist that is not whole is named as such.
+    void mediaPlaylist_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("read");
+        const QByteArray head = "#EXTM3U\n#EXT-X-MAP:URI=\"a_init.mp4\"\n#EXTINF:6.0,\na_000.m4s\n";
+        QTest::newRow("whole") << head + "#EXTINF:2.5,\na_001.m4s\n#EXT-X-ENDLIST\n"
+                               << "a_000.m4s a_001.m4s 8.5";
+        QTest::newRow("cut off") << head << "IS NOT COMPLETE.";
+        QTest::newRow("no duration") << head + "a_001.m4s\n#EXT-X-ENDLIST\n"
+                                     << "HAS A SEGMENT WITHOUT A DURATION.";
+        QTest::newRow("no playlist") << QByteArray("a_000.m4s\n") << "IS NO PLAYLIST.";
+    }
+    void mediaPlaylist()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, read);
+        const hls::MediaPlaylist list = hls::readMediaPlaylist(text);
+        QCOMPARE(list.error.isEmpty() ? list.segments.join(' ') + ' '
+                         + QString::number(std::accumulate(list.durations.begin(), list.durations.end(), 0.0))
+                                      : list.error,
+                 read);
     }
 
     // The folder goes into the command as it is, quoted only when it must.

@@ -34,7 +34,7 @@ struct ScriptedRunner : IToolRunner {
 
     mdlDOSPipe::RunResult run(const ToolRun &r) override
     {
-        const qint16 kind = QStringList{"flv", "mp4", "webm"}.indexOf(r.label) + 1;
+        const qint16 kind = QStringList{"flv", "mp4", "webm", "hls"}.indexOf(r.label) + 1;
         const QString name = r.label == "faststart" ? "mp4" : r.label == "still" ? "jpg" : r.label;
         const bool as = r.kind == kind && r.source == source && r.output.endsWith("/clip." + name);
         labels << r.label + (as ? "" : "?") + (QFileInfo::exists(picture) ? "+" : "");
@@ -220,6 +220,53 @@ private slots:
         s.run();
         QCOMPARE(s.files(), files);
         QCOMPARE(fileBytes(elsewhere), QByteArray(there == "link" ? "theirs" : ""));
+        VERIFY_PROMPTS(s.prompts);
+    }
+
+    // A stream not made leaves no folder, no stray segment: an older folder comes back whole (all rows but
+    // "failed" have one).
+    void streamNotMade_data()
+    {
+        QTest::addColumn<Step>("step");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("cancelled") << Step{.code = 9, .signal = true, .cancel = true, .bytes = 9}
+                                   << "ENCODING CANCELLED!";
+        QTest::newRow("failed") << Step{.code = 1, .bytes = 9}
+                                << "ENCODING FAILED! THE ENCODER STOPPED WITH STATUS 1.";
+        QTest::newRow("playlists missing")
+            << Step{.bytes = 9, .say = frames} << "ENCODING FAILED! THE PLAYLIST 1080p.m3u8 IS NO PLAYLIST.";
+    }
+    void streamNotMade()
+    {
+        QFETCH(Step, step);
+        QFETCH(QString, notice);
+        Setup s;
+        s.formats("");
+        s.r.hls = 1, s.r.hlsName = "clip-hls", s.r.overwrite = Overwrite::Always;
+        const bool old = QTest::currentDataTag() != QLatin1String("failed");
+        if (old)
+            QVERIFY(writeFileBytes(s.out + "clip-hls/720p.m3u8", "old"));
+        s.runner.steps["hls"] = step;
+        s.prompts.expectMessage(notice);
+        s.run();
+        QCOMPARE(s.runner.labels.join(','), QStringLiteral("probe?,hls?"));
+        QCOMPARE(QDir(s.out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 old ? QStringList{"clip-hls"} : QStringList());
+        if (old)
+            QCOMPARE(QDir(s.out + "clip-hls").entryList(QDir::Files), QStringList{"720p.m3u8"});
+        VERIFY_PROMPTS(s.prompts);
+    }
+
+    // The encoder would take a "%" in the stream's path for a pattern.
+    void streamPathWithAPercent()
+    {
+        Setup s;
+        s.formats("");
+        s.r.hls = 1, s.r.hlsName = "100%-hls";
+        s.prompts.expectMessage(
+            "THE PATH OF THE OUTPUT HLS FOLDER HOLDS A \"%\". CHANGE ITS NAME OR THE OUTPUT FOLDER.");
+        s.run();
+        QVERIFY(s.runner.labels.isEmpty());
         VERIFY_PROMPTS(s.prompts);
     }
 
