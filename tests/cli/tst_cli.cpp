@@ -173,6 +173,11 @@ private slots:
              "",
              {"\\r\\x1b\\[K", "flv  50%  ", "1 made"}});
         row("usage error", {"--bogus @clip", 2, "", {"unknown option --bogus\nTry 'vidlark-encode --help'"}});
+        row("WebM codec and quality",
+            {"--webm AV1 --quality small -f webm " + j, 0, "webm:made", {"\"codec\":\"av1\""}});
+        row("no such codec", {"--webm vp10 @clip", 2, "", {"unknown WebM codec 'vp10'"}});
+        row("captions for two sources",
+            {"--captions a.srt @clip @clip", 2, "", {"--captions takes one source"}});
     }
 
     void arguments()

@@ -1,6 +1,7 @@
 // Whole requests through the main window with Debian's ffmpeg and
 // qt-faststart, checked with ffprobe.
 #include "common/ui_controls.h"
+#include "encode/videotag.h"
 #include "support/program.h"
 
 #include <QCheckBox>
@@ -35,6 +36,9 @@ class TestEndToEnd : public QObject
             ui::setCheckValue(window->chkMp4, formats.contains("mp4"));
             ui::setCheckValue(window->chkWebm, formats.contains("webm"));
             ui::setCheckValue(window->chkGrabStillImage, formats.contains("still"));
+            window->cmbWebmCodec->setCurrentIndex(formats.contains("vp9")       ? 1
+                                                      : formats.contains("av1") ? 2
+                                                                                : 0);
         }
         void encode(const QStringList &notices, bool question = true)
         {
@@ -59,25 +63,34 @@ private slots:
         QVERIFY(QFile::resize(m_cut, QFileInfo(m_cut).size() * 3 / 10));
     }
 
-    // One request per output kind on the same clip.
+    // One request per output kind on the same clip, and the codecs its tag names (a pattern).
     void eachKind_data()
     {
         QTest::addColumn<QString>("formats");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("streams");
+        QTest::addColumn<QString>("codecs");
         QTest::newRow("flv") << "flv"
-                             << "clip.flv" << QStringList{"video:h264", "audio:aac"};
-        QTest::newRow("mp4, streamable") << "mp4"
-                                         << "clip.mp4" << QStringList{"video:h264", "audio:aac"};
+                             << "clip.flv" << QStringList{"video:h264", "audio:aac"} << "";
+        QTest::newRow("mp4, streamable")
+            << "mp4"
+            << "clip.mp4" << QStringList{"video:h264", "audio:aac"} << "avc1\\.640015, mp4a\\.40\\.2";
         QTest::newRow("webm and a resized still image")
             << "webm still"
-            << "clip.webm" << QStringList{"video:vp8", "audio:vorbis"};
+            << "clip.webm" << QStringList{"video:vp8", "audio:vorbis"} << "vp8, vorbis";
+        QTest::newRow("webm vp9") << "webm vp9"
+                                  << "clip.webm" << QStringList{"video:vp9", "audio:opus"}
+                                  << "vp09\\.00\\.21\\.08, opus";
+        QTest::newRow("webm av1") << "webm av1"
+                                  << "clip.webm" << QStringList{"video:av1", "audio:opus"}
+                                  << "av01\\.0\\.0[01]M\\.08, opus";
     }
     void eachKind()
     {
         QFETCH(QString, formats);
         QFETCH(QString, file);
         QFETCH(QStringList, streams);
+        QFETCH(QString, codecs);
         Program p(m_clip, m_work.filePath(QTest::currentDataTag()), formats);
         p.window->txtFrameSecond->setText("02");
         p.window->cmbVideoWindow->setCurrentIndex(1); // resizes
@@ -88,6 +101,72 @@ private slots:
             QVERIFY(moovBeforeMdat(p.out + file));
             QVERIFY(!QFile::exists(p.out + file + ".temp"));
         }
+        // Opus at 48 kHz whatever the setting; as long as the source.
+        if (streams.contains("audio:opus"))
+            QCOMPARE(probeFields(p.out + file, "stream=sample_rate"), QStringList{"48000"});
+        QCOMPARE(qRound(probeFields(p.out + file, "format=duration").value(0).toDouble()), 4);
+        videotag::Made made;
+        (file.endsWith(".mp4") ? made.mp4 : made.webm) = p.out + file;
+        if (!codecs.isEmpty())
+            videotag::describe(p.dir.path(), made);
+        QVERIFY2(QRegularExpression("^" + codecs + "$").match(made.webmCodecs + made.mp4Codecs).hasMatch(),
+                 qPrintable(made.webmCodecs + made.mp4Codecs));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // The stream: every rendition's playlist named in the master with what it holds, key frames at the
+    // same times in each.
+    void stream()
+    {
+        const QString clip = m_work.filePath("hd.mkv");
+        QVERIFY(makeClip(clip, 8, "1280x720"));
+        Program p(clip, m_work.filePath("stream"), "");
+        p.window->txtOutFileHls->setText("clip-hls");
+        ui::setCheckValue(p.window->chkHls, true);
+        p.encode({});
+        const QString dir = p.out + "clip-hls/", master = fileBytes(dir + "master.m3u8");
+        QStringList keys;
+        for (const QString height : {"720", "480", "360"}) {
+            const QString variant = "BANDWIDTH=\\d+,AVERAGE-BANDWIDTH=\\d+,RESOLUTION=\\d+x" + height
+                + ",CODECS=\"avc1\\.(6400|4d40)[0-9a-f]{2},mp4a\\.40\\.2\",FRAME-RATE=25\\.000\n" + height
+                + "p\\.m3u8";
+            QVERIFY2(QRegularExpression(variant).match(master).hasMatch(),
+                     qPrintable(variant + "\n" + master));
+            const QStringList packets =
+                probeFields(dir + height + "p.m3u8", "packet=stream_index,pts_time,flags");
+            keys << packets.filter(QRegularExpression("^0,.*K")).join(' ');
+        }
+        QCOMPARE(keys.at(0).count('K'), 4);
+        QCOMPARE(keys.at(1), keys.at(0));
+        QCOMPARE(keys.at(2), keys.at(0));
+        VERIFY_PROMPTS(p.prompts);
+    }
+
+    // A caption file becomes WebVTT beside the video; one that does not convert fails alone.
+    void captions_data()
+    {
+        QTest::addColumn<QByteArray>("captions");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("srt") << QByteArray("1\r\n00:00:00,500 --> 00:00:02,000\r\nHello, <i>you</i>\r\n")
+                             << "";
+        QTest::newRow("broken") << QByteArray("\x01\x02 nothing to read") << "^CAPTIONS NOT CONVERTED! .+";
+    }
+    void captions()
+    {
+        QFETCH(QByteArray, captions);
+        QFETCH(QString, notice);
+        Program p(m_clip, m_work.filePath(QTest::currentDataTag()), "flv");
+        const QString srt = m_work.filePath(QTest::currentDataTag() + QStringLiteral(".de.srt"));
+        QVERIFY(writeFileBytes(srt, captions));
+        p.forms.settings().chooseCaptions(srt);
+        p.encode(notice.isEmpty() ? QStringList() : QStringList{QString()});
+        if (!notice.isEmpty())
+            QVERIFY2(QRegularExpression(notice).match(p.prompts.messages().value(0)).hasMatch(),
+                     qPrintable(p.prompts.messages().value(0)));
+        QCOMPARE(probeStreams(p.out + "clip.flv"), (QStringList{"video:h264", "audio:aac"}));
+        QCOMPARE(fileBytes(p.out + "my source $clip.vtt"),
+                 notice.isEmpty() ? QByteArray("WEBVTT\n\n00:00.500 --> 00:02.000\nHello, <i>you</i>\n")
+                                  : "");
         VERIFY_PROMPTS(p.prompts);
     }
 

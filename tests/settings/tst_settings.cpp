@@ -174,15 +174,22 @@ private slots:
                                       << "20=3 21=3";
         newRow("two-character boxes") << "25=999"
                                       << "25=99";
+        newRow("AV1 and HLS") << "29=2;31=1"
+                              << "29=2 31=1";
+        newRow("no such quality") << "30=4"
+                                  << "error 380";
+        newRow("no codec is no choice") << "29=-1"
+                                        << "error 380";
     }
     void apply()
     {
         QFETCH(QString, line);
         encodesettings::Settings settings(lists);
         QStringList changes;
-        if (const int error = runtimeErrorOf(
-                [&] { settings.apply(line.section('=', 0, 0).toInt(), line.section('=', 1)); }))
-            changes << "error " + QString::number(error);
+        for (const QString &one : line.split(';'))
+            if (const int error = runtimeErrorOf(
+                    [&] { settings.apply(one.section('=', 0, 0).toInt(), one.section('=', 1)); }))
+                changes << "error " + QString::number(error);
         for (int i = 0; i < lineCount; ++i)
             if (settings.values()[i] != start[i])
                 changes << QString::number(i) + "=" + settings.values()[i];
@@ -195,10 +202,10 @@ private slots:
     {
         TestProgram p;
         QVERIFY(p.start());
-        const QStringList saved =
-            with(start,
-                 {"1=0", "4=False", "5=True", "6=3", "11=02", "12=15", "13=False", "14=True",
-                  "19=Grüße, 'x': 50%", "20=2", "21=1", "24=789514", "26=" + picture});
+        const QStringList saved = with(start,
+                                       {"1=0", "4=False", "5=True", "6=3", "11=02", "12=15", "13=False",
+                                        "14=True", "19=Grüße, 'x': 50%", "20=2", "21=1", "24=789514",
+                                        "26=" + picture, "29=1", "30=3", "31=1"});
         const QString first = p.dir.file("first.vlp"), second = p.dir.file("second profile");
         QVERIFY(writeFileBytes(first, profileFile(saved)) && writeFileBytes(second, "old"));
         p.prompts.expectOpenFile(first, "Load Profile").expectSaveFile(second, "Save Profile");
@@ -233,6 +240,15 @@ private slots:
         p.window->mnuLoadProfile->trigger();
         QCOMPARE(list(p.forms.settings().values()), saved);
         VERIFY_PROMPTS(p.prompts);
+    }
+
+    // A profile of 28 settings reads as VP8, "Standard" and no HLS.
+    void shortProfile()
+    {
+        encodesettings::Settings settings(lists);
+        settings.applyLines(with(start, {"29=2", "30=0", "31=1"}));
+        settings.applyLines(start.mid(0, 29));
+        QCOMPARE(list(settings.values()), start);
     }
 
     // The profile at start-up (quotes taken off in pairs only; a bad path is

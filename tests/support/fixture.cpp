@@ -172,6 +172,12 @@ QStringList probeStreams(const QString &path)
     return out;
 }
 
+QStringList probeFields(const QString &path, const QString &entries)
+{
+    return probe(
+        {QStringLiteral("-show_entries"), entries, QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+}
+
 bool moovBeforeMdat(const QString &path)
 {
     QFile f(path);

@@ -60,6 +60,8 @@ bool makeClip(const QString &path, double seconds, const QString &size = QString
               bool withAudio = true);
 // ffprobe's "type:codec" per stream, e.g. {"video:h264", "audio:aac"}.
 QStringList probeStreams(const QString &path);
+// ffprobe's values of the entries asked for ("stream=sample_rate"), one per line.
+QStringList probeFields(const QString &path, const QString &entries);
 // The MP4's index (moov) stands before its media data (mdat).
 bool moovBeforeMdat(const QString &path);
 
