@@ -148,6 +148,22 @@ private slots:
         QCOMPARE(r.source + "|" + r.outDir + "|" + r.flvName + " " + r.mp4Name + " " + r.webmName, state);
     }
 
+    // The caption file beside a chosen source shows under it; the quality is VP9's and AV1's.
+    void captionsAndQuality()
+    {
+        const QString source = p->dir.file("clip.avi");
+        QVERIFY(writeFileBytes(p->dir.file("clip.fr.srt"), "1") && writeFileBytes(source, "x"));
+        p->prompts.expectOpenFile(source, "Source Video to Convert");
+        w->cmdInput->click();
+        QCOMPARE(w->lblCaptions->caption(), p->dir.file("clip.fr.srt"));
+        const encode::Request r = w->encodeRequest();
+        QCOMPARE(r.captionsName + " " + r.captionsLanguage + " " + r.hlsName, "clip.vtt fr clip-hls");
+        QVERIFY(!w->cmbQuality->isEnabled());
+        w->cmbWebmCodec->setCurrentIndex(2);
+        QVERIFY(w->cmbQuality->isEnabled());
+        QCOMPARE(w->encodeRequest().webmCodec, encode::WebmCodec::Av1);
+    }
+
     void timeFieldKeys_data()
     {
         addColumn<QKeyCombination>("key");
