@@ -66,20 +66,22 @@ QByteArray readSmall(const QString &path)
 bool removeAny(const QString &path)
 {
     const QFileInfo info(path);
-    return !(info.exists() || info.isSymLink()) || info.isDir() || QFile::remove(path);
+    if (info.isDir() && !info.isSymLink())
+        return QDir(path).removeRecursively();
+    return !(info.exists() || info.isSymLink()) || QFile::remove(path);
 }
 
-// What a run that ended without cleaning up left of an output: a file that
-// is not the one that stood there when it claimed the output (its partial
-// output), the MP4's working copy, and the older file it had set aside,
-// which goes back in place.
+// What a run that ended without cleaning up left of an output: a file (or
+// a stream's folder) that is not the one that stood there when it claimed
+// the output (its partial output), the MP4's working copy, and the older
+// one it had set aside, which goes back in place.
 void cleanUpAfter(const QString &output, const QByteArray &claimedOver)
 {
     if (snapshotText(output) != claimedOver.trimmed() || QFileInfo(output).isSymLink())
         removeAny(output);
     removeAny(output + QStringLiteral(".temp"));
     const QString aside = files::setAsidePath(output);
-    if (QFileInfo(aside).isFile() && !QFileInfo::exists(output))
+    if (QFileInfo::exists(aside) && !QFileInfo::exists(output))
         QFile::rename(aside, output);
 }
 
