@@ -33,6 +33,7 @@ run: program
 	@"$(BUILD)/appdir/vidlark-encoder"
 
 test: deps-test build
+	@./scripts/fetch-hlsjs.sh "$(BUILD)"
 	@cd "$(BUILD)" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # Line coverage of src/ by the whole suite, from a build of its own.

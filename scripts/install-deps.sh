@@ -12,9 +12,11 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation
 )
 # The tests check the desktop entry and the MIME type of an install, run
-# vidlark-encode under GNU parallel, and check the code's format.
+# vidlark-encode under GNU parallel, check the code's format, and play the
+# HTML5 tag's outputs in headless Chromium (a python3 script; curl fetches
+# hls.js for it where npm is absent).
 if [ "${1:-}" = "test" ] || [ "${1:-}" = "coverage" ]; then
-  PACKAGES+=(desktop-file-utils libxml2-utils parallel clang-format)
+  PACKAGES+=(desktop-file-utils libxml2-utils parallel clang-format chromium python3 ca-certificates curl)
 fi
 if [ "${1:-}" = "coverage" ]; then
   PACKAGES+=(gcovr)

@@ -270,23 +270,34 @@ private slots:
         VERIFY_PROMPTS(s.prompts);
     }
 
-    // The output or its ".temp" is never the source: the checks refuse it, say what to mend and where the
-    // window takes the user; nothing runs.
+    // The output or its ".temp" is never the source, nor the caption file; a stream's folder never holds the
+    // source: the checks refuse it, say what to mend and where the window takes the user; nothing runs.
     void refusals_data()
     {
         QTest::addColumn<QString>("source");
         QTest::newRow("output is the source") << "clip.avi";
         QTest::newRow("its .temp is the source") << "clip.avi.temp";
+        QTest::newRow("output is the caption file") << "captions";
+        QTest::newRow("the stream's folder holds the source") << "clip.avi/in.avi";
     }
     void refusals()
     {
         QFETCH(QString, source);
         Setup s;
-        s.r.source = s.work.filePath(source), s.r.outDir = s.work.path() + '/', s.r.mp4Name = "clip.avi";
-        writeFileBytes(s.r.source, "source");
-        s.prompts.expectMessage("THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.");
+        const bool stream = source.contains('/');
+        s.r.outDir = s.work.path() + '/', s.r.hls = stream;
+        (stream ? s.r.hlsName : s.r.mp4Name) = "clip.avi";
+        if (source == "captions")
+            s.r.captions = s.work.filePath("clip.avi"), s.r.captionsName = "clip.vtt";
+        else
+            s.r.source = s.work.filePath(source);
+        writeFileBytes(s.work.filePath(source == "captions" ? "clip.avi" : source), "source");
+        s.prompts.expectMessage(stream
+                                    ? "THE OUTPUT HLS FOLDER WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME."
+                                    : "THE OUTPUT MP4 FILE WOULD REPLACE THE SOURCE FILE. CHANGE ITS NAME.");
         const JobResult result = s.run();
-        QCOMPARE(result.refusedSubject.value_or(Subject::None), Subject::RenameMp4);
+        QCOMPARE(result.refusedSubject.value_or(Subject::None),
+                 stream ? Subject::RenameHls : Subject::RenameMp4);
         QCOMPARE(result.outputs.size(), plannedOutputs(s.r).size());
         QVERIFY(s.runner.labels.isEmpty());
         VERIFY_PROMPTS(s.prompts);
