@@ -42,6 +42,7 @@ coverage:
 	@cmake -S . -B $(BUILD)-coverage -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage >/dev/null
 	@cmake --build $(BUILD)-coverage -j $(JOBS)
 	@find $(BUILD)-coverage -name '*.gcda' -delete
+	@./scripts/fetch-hlsjs.sh "$(BUILD)-coverage"
 	@cd $(BUILD)-coverage && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@gcovr --root . --filter 'src/' --exclude '.*_autogen.*' $(BUILD)-coverage
 
