@@ -3,6 +3,7 @@
 // parallel, two at once with a picture watermark), interrupts, and the same
 // command lines as the window's encode job.
 #include "cli/claims.h"
+#include "common/files.h"
 #include "settings/encodesettings.h"
 #include "support/program.h"
 
@@ -375,6 +376,26 @@ private slots:
         for (const QString &name : names)
             QCOMPARE(QFileInfo(out + '/' + name).size(), 600000);
         QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // A dead run's partial stream goes on takeover and the older folder it had set aside comes back
+    // (and, existing, is refused).
+    void deadRunsStream()
+    {
+        Bed b(encodes);
+        const QString clip = b.at("clip.avi"), folder = b.at("out/clip-hls");
+        QVERIFY(writeFileBytes(clip, "x") && writeFileBytes(folder + "/720p_000.m4s", "partial"));
+        QVERIFY(writeFileBytes(files::setAsidePath(folder) + "/720p.m3u8", "old"));
+        QVERIFY(writeFileBytes(cli::OutputClaims::markPath(folder),
+                               QSysInfo::machineHostName().toUtf8() + ' '
+                                   + fileBytes("/proc/sys/kernel/pid_max").trimmed() + " 1\n-\n"));
+        QProcess p;
+        p.start(b.cli, {"--json", "-f", "hls", "-o", b.at("out"), clip});
+        QCOMPARE(Run(p).results, QStringList{"hls:refused"});
+        QCOMPARE(QDir(b.at("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"clip-hls"});
+        QCOMPARE(fileBytes(folder + "/720p.m3u8") + QDir(folder).entryList(QDir::Files).join(' ').toUtf8(),
+                 "old720p.m3u8");
     }
 
     // An output folder with about 24 kB free: a small file system of its own
