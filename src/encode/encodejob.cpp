@@ -228,7 +228,7 @@ public:
     std::optional<commandlines::SourceFacts> readSource()
     {
         const mdlDOSPipe::RunResult run = m_runner.run(ToolRun{
-            commandlines::readSourceCommand(r), ToolRun::Tool, r.source, QString(), QStringLiteral("probe")});
+            commandlines::readSourceCommand(r), ToolRun::Tool, r.source, r.source, QStringLiteral("probe")});
         if (run.cancelled) {
             m_prompts.notice(QStringLiteral("ENCODING CANCELLED!"));
             endRest(Status::Cancelled, QStringLiteral("ENCODING CANCELLED!"));

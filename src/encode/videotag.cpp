@@ -2,6 +2,7 @@
 
 #include "common/appfolder.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -227,6 +228,15 @@ QSize videoSizeFromProbe(const QString &ffmpegOutput)
 
 void describe(const QString &appFolder, Made &made)
 {
+    // A stream alone: the size of its first rendition, as its master playlist names it.
+    if (!made.hls.isEmpty() && made.webm.isEmpty() && made.mp4.isEmpty()) {
+        QFile master(made.hls + masterName);
+        static const QRegularExpression resolution(QStringLiteral("RESOLUTION=(\\d+)x(\\d+)"));
+        const QRegularExpressionMatch m =
+            resolution.match(QString::fromUtf8(master.open(QIODevice::ReadOnly) ? master.read(65536) : ""));
+        if (m.hasMatch())
+            made.size = QSize(m.captured(1).toInt(), m.captured(2).toInt());
+    }
     const QString ffprobe = appfolder::joinPath(appFolder, QStringLiteral("engine/ffprobe"));
     const QFileInfo tool(ffprobe);
     for (const auto &[path, codecs] :

@@ -137,6 +137,10 @@ private slots:
             keys << packets.filter(QRegularExpression("^0,.*K")).join(' ');
         }
         QCOMPARE(keys.at(0).count('K'), 4);
+        videotag::Made made; // its tag's size: the first rendition's
+        made.hls = dir.chopped(1);
+        videotag::describe(p.dir.path(), made);
+        QCOMPARE(made.size, QSize(1280, 720));
         QCOMPARE(keys.at(1), keys.at(0));
         QCOMPARE(keys.at(2), keys.at(0));
         VERIFY_PROMPTS(p.prompts);
