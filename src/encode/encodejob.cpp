@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonObject>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -261,20 +260,11 @@ public:
             }
         }
         if (!cancelled && reason.isEmpty()) {
-            place.keepNew();
             m_result.made.captions = vtt;
             m_result.made.captionsLanguage = r.captionsLanguage;
-            report(Format::Captions, vtt, Status::Made, QString());
-            return;
         }
-        if (written)
-            QFile::remove(vtt);
-        place.putBack();
-        if (cancelled)
-            cancelRequest(Format::Captions, vtt, false);
-        else
-            report(Format::Captions, vtt, Status::Failed,
-                   QStringLiteral("CAPTIONS NOT CONVERTED! ") + reason);
+        settleFile(Format::Captions, vtt, place, written, cancelled,
+                   reason.isEmpty() ? QString() : QStringLiteral("CAPTIONS NOT CONVERTED! ") + reason);
     }
 
     // False when the run was cancelled (the request ends).
@@ -306,21 +296,11 @@ public:
                     + QLatin1Char(':') + twoDigits(r.second) + QLatin1Char('.')
                                      : encoderFailure(run);
         }
-        if (!cancelled && reason.isEmpty()) {
-            place.keepNew();
+        if (!cancelled && reason.isEmpty())
             m_result.made.stillImage = image;
-            report(Format::Still, image, Status::Made, QString());
-            return true;
-        }
-        if (written)
-            QFile::remove(image);
-        place.putBack();
-        if (cancelled) {
-            cancelRequest(Format::Still, image, false);
-            return false;
-        }
-        report(Format::Still, image, Status::Failed, QStringLiteral("STILL IMAGE NOT GRABBED! ") + reason);
-        return true;
+        return settleFile(Format::Still, image, place, written, cancelled,
+                          reason.isEmpty() ? QString()
+                                           : QStringLiteral("STILL IMAGE NOT GRABBED! ") + reason);
     }
 
     // The final question shows the last video made, else the still image.
@@ -351,6 +331,28 @@ public:
     }
 
 private:
+    // The end of a tool run that writes one small file: made without a
+    // failure (an older file goes), else what it wrote goes and an older
+    // file comes back. False when the run was cancelled (the request ends).
+    bool settleFile(Format format, const QString &path, files::Place &place, bool written, bool cancelled,
+                    const QString &failure)
+    {
+        if (!cancelled && failure.isEmpty()) {
+            place.keepNew();
+            report(format, path, Status::Made, QString());
+            return true;
+        }
+        if (written)
+            QFile::remove(path);
+        place.putBack();
+        if (cancelled) {
+            cancelRequest(format, path, false);
+            return false;
+        }
+        report(format, path, Status::Failed, failure);
+        return true;
+    }
+
     // Why the stream in `folder` is not whole; empty when it is, and then
     // its master playlist names what each rendition holds.
     QString checkStream(const QString &folder, const QList<hls::Rendition> &ladder,
@@ -387,7 +389,11 @@ private:
                     return QString();
                 if (checked->verdict != verify::Verdict::Complete)
                     return failed + QStringLiteral("READS BACK WRONG: ") + checked->reason;
-                describeVariant(variant, checked->streams);
+                const videotag::Streams described = videotag::describeStreams(checked->streams);
+                variant.codecs = described.codecs.join(QLatin1Char(','));
+                if (described.size.isValid())
+                    variant.size = described.size;
+                variant.frameRate = described.frameRate;
             }
             variants << variant;
         }
@@ -399,27 +405,6 @@ private:
             || !master.commit())
             return QStringLiteral("ENCODING FAILED! THE MASTER PLAYLIST COULD NOT BE WRITTEN.");
         return QString();
-    }
-
-    static void describeVariant(hls::Variant &variant, const QList<QVariantMap> &streams)
-    {
-        QStringList codecs;
-        for (const QVariantMap &stream : streams) {
-            const QJsonObject fields = QJsonObject::fromVariantMap(stream);
-            codecs << videotag::codecOf(fields);
-            if (stream.value(QStringLiteral("codec_type")).toString() != QLatin1String("video"))
-                continue;
-            const QSize size(stream.value(QStringLiteral("width")).toInt(),
-                             stream.value(QStringLiteral("height")).toInt());
-            if (!size.isEmpty())
-                variant.size = size;
-            const QStringList rate =
-                stream.value(QStringLiteral("r_frame_rate")).toString().split(QLatin1Char('/'));
-            if (rate.size() == 2 && rate.at(1).toDouble() > 0)
-                variant.frameRate = rate.at(0).toDouble() / rate.at(1).toDouble();
-        }
-        if (!codecs.contains(QString()))
-            variant.codecs = codecs.join(QLatin1Char(','));
     }
 
     QString scratchFolder() const { return r.workingFolder.isEmpty() ? QDir::tempPath() : r.workingFolder; }
@@ -622,9 +607,11 @@ JobResult runEncodeJob(const Request &r, IPrompts &prompts, IToolRunner &runner,
                            commandlines::webmOutputPath(r))
                     .outcome)
             return result;
-        const QList<hls::Rendition> ladder = hls::ladder(source.size, source.audio, source.frameRate);
-        if (r.hls == 1 && !job.encodeHls(hls::command(r, ladder), ladder))
-            return result;
+        if (r.hls == 1) {
+            const QList<hls::Rendition> ladder = hls::ladder(source.size, source.audio, source.frameRate);
+            if (!job.encodeHls(hls::command(r, ladder), ladder))
+                return result;
+        }
         if (r.stillImage == 1
             && !job.grabStill(commandlines::stillImageCommand(r, pieces), commandlines::stillImagePath(r),
                               commandlines::outputSize(r, {})))

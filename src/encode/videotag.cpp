@@ -1,11 +1,13 @@
 #include "encode/videotag.h"
 
 #include "common/appfolder.h"
+#include "encode/verify.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -176,26 +178,26 @@ QString html5VideoTag(const Made &made)
     return tag;
 }
 
-QString codecOf(const QJsonObject &stream)
+QString codecOf(const QVariantMap &stream)
 {
-    const QString name = stream.value(QLatin1String("codec_name")).toString();
-    const QByteArray extra = extradata(stream.value(QLatin1String("extradata")).toString());
+    const QString name = stream.value(QStringLiteral("codec_name")).toString();
+    const QByteArray extra = extradata(stream.value(QStringLiteral("extradata")).toString());
     if (name == QLatin1String("h264") && extra.size() >= 4 && extra.at(0) == 1)
         return QStringLiteral("avc1.") + QString::fromLatin1(extra.mid(1, 3).toHex());
     if (name == QLatin1String("aac"))
         return QStringLiteral("mp4a.40.") + QString::number(extra.isEmpty() ? 2 : quint8(extra.at(0)) >> 3);
     if (name == QLatin1String("vp8") || name == QLatin1String("vorbis") || name == QLatin1String("opus"))
         return name;
-    const QString pixels = stream.value(QLatin1String("pix_fmt")).toString();
+    const QString pixels = stream.value(QStringLiteral("pix_fmt")).toString();
     if (name == QLatin1String("vp9")) {
         const int profile =
-            stream.value(QLatin1String("profile")).toString().section(QLatin1Char(' '), 1).toInt();
+            stream.value(QStringLiteral("profile")).toString().section(QLatin1Char(' '), 1).toInt();
         const int depth = pixels.contains(QLatin1String("12")) ? 12
             : pixels.contains(QLatin1String("10"))             ? 10
                                                                : 8;
-        const int level = vp9Level(stream.value(QLatin1String("width")).toVariant().toInt(),
-                                   stream.value(QLatin1String("height")).toVariant().toInt(),
-                                   frameRate(stream.value(QLatin1String("r_frame_rate")).toString()));
+        const int level = vp9Level(stream.value(QStringLiteral("width")).toInt(),
+                                   stream.value(QStringLiteral("height")).toInt(),
+                                   frameRate(stream.value(QStringLiteral("r_frame_rate")).toString()));
         return QStringLiteral("vp09.%1.%2.%3")
             .arg(profile, 2, 10, QLatin1Char('0'))
             .arg(level)
@@ -214,6 +216,29 @@ QString codecOf(const QJsonObject &stream)
             .arg(depth, 2, 10, QLatin1Char('0'));
     }
     return QString();
+}
+
+Streams describeStreams(const QList<QVariantMap> &streams)
+{
+    Streams described;
+    bool known = true;
+    for (const QVariantMap &stream : streams) {
+        const QString type = stream.value(QStringLiteral("codec_type")).toString();
+        if (type != QLatin1String("video") && type != QLatin1String("audio"))
+            continue;
+        const QString codec = codecOf(stream);
+        known = known && !codec.isEmpty();
+        described.codecs << codec;
+        const QSize size(stream.value(QStringLiteral("width")).toInt(),
+                         stream.value(QStringLiteral("height")).toInt());
+        if (type == QLatin1String("video") && !described.size.isValid() && !size.isEmpty()) {
+            described.size = size;
+            described.frameRate = frameRate(stream.value(QStringLiteral("r_frame_rate")).toString());
+        }
+    }
+    if (!known)
+        described.codecs.clear();
+    return described;
 }
 
 QSize videoSizeFromProbe(const QString &ffmpegOutput)
@@ -237,13 +262,12 @@ void describe(const QString &appFolder, Made &made)
         if (m.hasMatch())
             made.size = QSize(m.captured(1).toInt(), m.captured(2).toInt());
     }
-    const QString ffprobe = appfolder::joinPath(appFolder, QStringLiteral("engine/ffprobe"));
-    const QFileInfo tool(ffprobe);
+    const bool ffprobe = verify::present(appFolder);
     for (const auto &[path, codecs] :
          {std::pair{made.webm, &made.webmCodecs}, std::pair{made.mp4, &made.mp4Codecs}}) {
         if (path.isEmpty())
             continue;
-        if (!tool.isFile() || !tool.isExecutable()) {
+        if (!ffprobe) {
             if (!made.size.isValid())
                 made.size = videoSizeFromProbe(
                     QString::fromUtf8(capture(appfolder::joinPath(appFolder, QStringLiteral("engine/ffmpeg")),
@@ -252,7 +276,7 @@ void describe(const QString &appFolder, Made &made)
         }
         const QJsonArray streams =
             QJsonDocument::fromJson(
-                capture(ffprobe,
+                capture(verify::ffprobePath(appFolder),
                         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_data"),
                          QStringLiteral("-show_entries"),
                          QStringLiteral("stream=codec_type,codec_name,profile,pix_fmt,width,height,"
@@ -262,23 +286,13 @@ void describe(const QString &appFolder, Made &made)
                 .object()
                 .value(QLatin1String("streams"))
                 .toArray();
-        QStringList names;
-        bool known = true;
-        for (const QJsonValue &value : streams) {
-            const QJsonObject stream = value.toObject();
-            const QString type = stream.value(QLatin1String("codec_type")).toString();
-            if (type != QLatin1String("video") && type != QLatin1String("audio"))
-                continue;
-            const QString codec = codecOf(stream);
-            known = known && !codec.isEmpty();
-            names << codec;
-            const QSize size(stream.value(QLatin1String("width")).toVariant().toInt(),
-                             stream.value(QLatin1String("height")).toVariant().toInt());
-            if (type == QLatin1String("video") && !made.size.isValid() && !size.isEmpty())
-                made.size = size;
-        }
-        // A type that names one codec wrongly is worse than none.
-        *codecs = known ? names.join(QStringLiteral(", ")) : QString();
+        QList<QVariantMap> fields;
+        for (const QJsonValue &stream : streams)
+            fields << stream.toObject().toVariantMap();
+        const Streams described = describeStreams(fields);
+        if (!made.size.isValid())
+            made.size = described.size;
+        *codecs = described.codecs.join(QStringLiteral(", "));
     }
 }
 

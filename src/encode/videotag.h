@@ -1,9 +1,10 @@
 #pragma once
 // The HTML5 <video> element for the videos a request made, ready to paste
 // into a web page.
-#include <QJsonObject>
 #include <QSize>
 #include <QString>
+#include <QStringList>
+#include <QVariantMap>
 
 namespace videotag {
 
@@ -38,12 +39,23 @@ bool hasVideo(const Made &made);
 // and attribute-escaped.
 QString html5VideoTag(const Made &made);
 
-// The codecs parameter of one stream as ffprobe describes it in JSON
-// (codec_name, profile, pix_fmt, width, height, r_frame_rate and the
-// extradata of -show_data): "avc1.64001f", "mp4a.40.2", "vp8", "vorbis",
+// The codecs parameter of one stream as ffprobe describes it (codec_name,
+// profile, pix_fmt, width, height, r_frame_rate and the extradata of
+// -show_data): "avc1.64001f", "mp4a.40.2", "vp8", "vorbis",
 // "vp09.00.31.08", "av01.0.05M.08", "opus". Empty for a stream it cannot
 // name.
-QString codecOf(const QJsonObject &stream);
+QString codecOf(const QVariantMap &stream);
+
+// A made file's streams as ffprobe describes them: the codecs of its video
+// and audio streams in their order (none at all when one cannot be named: a
+// type that names one codec wrongly is worse than none), and its first
+// video stream's size and frame rate.
+struct Streams {
+    QStringList codecs;
+    QSize size;
+    double frameRate = 0;
+};
+Streams describeStreams(const QList<QVariantMap> &streams);
 
 // The made videos' size and codecs, read with the application folder's
 // engine/ffprobe (without it, the size as engine/ffmpeg tells it and no
